@@ -1,0 +1,19 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+/** The 35 automatable parameters. The index is one order throughout: layout,
+    host parameter list and the processor's raw-value pointer table. IDs are
+    keys of stored state and must never change. */
+struct QuorvaneParameters
+{
+    static constexpr int num_parameters = 35;
+
+    /** The ID of the parameter at this index, or an empty string outside 0..34. */
+    static juce::String get_id_for_parameter (int index);
+
+    /** All parameters, in index order. */
+    static juce::AudioProcessorValueTreeState::ParameterLayout create_parameter_layout();
+
+    QuorvaneParameters() = delete;
+};
