@@ -19,8 +19,6 @@ protected:
         TestAudioFiles::write (file ("mono.wav"), TestAudioFiles::noise (1, 10000), 44100, 16);
     }
 
-    void TearDown() override { dir.deleteRecursively(); }
-
     juce::File file (const juce::String& name) const { return dir.getChildFile (name); }
     juce::String path (const juce::String& name) const { return file (name).getFullPathName(); }
 
@@ -36,11 +34,24 @@ protected:
     const juce::String bundle = TestBundle::file().getFullPathName();
 };
 
+/** The lines the host itself wrote. A plug-in may write to stderr too: a Debug
+    build of a JUCE plug-in prints its JUCE version when it loads. */
+juce::StringArray host_lines (const juce::String& err)
+{
+    juce::StringArray lines;
+
+    for (const auto& line : juce::StringArray::fromLines (err.trimEnd()))
+        if (line.startsWith ("quorvane-host"))
+            lines.add (line);
+
+    return lines;
+}
+
 void expect_success (const CliRun& run)
 {
     EXPECT_TRUE (run.exited);
     EXPECT_EQ (run.exit_code, 0) << run.err;
-    EXPECT_EQ (run.err, "");
+    EXPECT_TRUE (host_lines (run.err).isEmpty()) << run.err;
 }
 
 void expect_same_audio (const juce::AudioBuffer<float>& actual, const juce::AudioBuffer<float>& expected, int expected_channel)
@@ -217,6 +228,9 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         { render_with ({ "--state", path ("missing.state") }), refused, "no such file" },
         { render_with ({ "--state", path ("corrupt.state") }), refused, "not a plug-in state" },
         { render_with ({ "--state", path ("stereo.wav") }), refused, "not a plug-in state" },
+        { { "render", bundle, in, path ("no/such/out.wav") }, refused, "no such folder" },
+        { render_with ({ "--save-state", path ("no/such/out.state") }), usage, "--save-state is given twice" },
+        { { "render", bundle, in, out, "--save-state", path ("no/such/out.state") }, refused, "no such folder" },
         { render_with ({ "--block", "0" }), usage, "--block takes" },
         { render_with ({ "--block", "2.5" }), usage, "--block takes" },
         { render_with ({ "--rate", "fast" }), usage, "--rate takes" },
@@ -242,22 +256,13 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         EXPECT_TRUE (run.exited);
         EXPECT_EQ (run.exit_code, c.exit_code);
         EXPECT_EQ (run.out, "");
-        EXPECT_TRUE (run.err.startsWith ("quorvane-host: ")) << run.err;
-        EXPECT_TRUE (run.err.contains (c.says)) << run.err;
-        EXPECT_TRUE (run.err.endsWithChar ('\n') && run.err.indexOfChar ('\n') == run.err.length() - 1) << run.err;
+        const auto own = host_lines (run.err);
+        EXPECT_EQ (own.size(), 1) << run.err;
+        EXPECT_TRUE (own[0].startsWith ("quorvane-host: ")) << run.err;
+        EXPECT_TRUE (own[0].contains (c.says)) << run.err;
+        EXPECT_TRUE (run.err.endsWith (own[0] + "\n")) << run.err;
         EXPECT_EQ (file ("out.wav").loadFileAsString(), "the previous render");
         EXPECT_FALSE (file ("out.state").exists());
     }
-}
-
-TEST_F (CommandLineTest, HelpDocumentsEveryOptionAndTheMonoRule)
-{
-    const CliRun run ({ "--help" });
-    expect_success (run);
-
-    for (const auto* documented : { "info BUNDLE", "render BUNDLE IN.wav OUT.wav", "--set ID=VALUE", "--state FILE",
-                                    "--save-state FILE", "--rate R", "--block N", "--bpm B", "byps", "mono",
-                                    "32-bit float", "Exit status" })
-        EXPECT_TRUE (run.out.contains (documented)) << documented;
 }
 } // namespace

@@ -299,7 +299,5 @@ TEST (HostState, StateFilesRoundTripAndBadFilesAreRefused)
     }
 
     EXPECT_TRUE (saved->save_state_file (dir.getChildFile ("no/such/folder.state")).failed());
-
-    dir.deleteRecursively();
 }
 } // namespace

@@ -223,6 +223,10 @@ std::optional<Refusal> render (const RenderCommand& command)
             return refused ("--set " + setting + ": " + set.getErrorMessage());
     }
 
+    // Checked before the render, so that a state that cannot be saved costs no output.
+    if (command.state_out && ! command.state_out->getParentDirectory().isDirectory())
+        return refused ("cannot write the state file " + command.state_out->getFullPathName() + ": no such folder");
+
     if (const auto rendered = renderer.render (*plugin, command.output); rendered.failed())
         return refused (rendered.getErrorMessage());
 

@@ -2,6 +2,10 @@
 
 #include "HostState.h"
 
+#if JUCE_LINUX
+ #include <sys/utsname.h>
+#endif
+
 std::unique_ptr<HostedPlugin> HostedPlugin::load (const juce::File& bundle, double sample_rate, int block_size,
                                                   juce::String& error)
 {
@@ -31,13 +35,28 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load (const juce::File& bundle, doub
         return nullptr;
     }
 
+   #if JUCE_LINUX
+    // Where JUCE looks for the module; checked first so that a bundle without one is refused plainly.
+    utsname machine {};
+    const auto module = bundle.getChildFile ("Contents")
+                            .getChildFile (juce::String (uname (&machine) == 0 ? machine.machine : "") + "-linux")
+                            .getChildFile (bundle.getFileNameWithoutExtension() + ".so");
+
+    if (! module.existsAsFile())
+    {
+        error = bundle.getFullPathName() + " is not a loadable VST 3 bundle: it has no module "
+              + module.getRelativePathFrom (bundle);
+        return nullptr;
+    }
+   #endif
+
     juce::VST3PluginFormat format;
     juce::OwnedArray<juce::PluginDescription> classes;
     format.findAllTypesForFile (classes, bundle.getFullPathName());
 
     if (classes.isEmpty())
     {
-        error = bundle.getFullPathName() + " is not a loadable VST 3 bundle: no module with a plug-in factory in Contents/";
+        error = bundle.getFullPathName() + " is not a loadable VST 3 bundle: its module has no plug-in factory";
         return nullptr;
     }
 
@@ -195,13 +214,13 @@ juce::Result HostedPlugin::restore_state (const juce::MemoryBlock& host_state)
 
 juce::Result HostedPlugin::save_state_file (const juce::File& file)
 {
+    if (! file.getParentDirectory().isDirectory())
+        return juce::Result::fail ("cannot write the state file " + file.getFullPathName() + ": no such folder");
+
     const auto host_state = save_state();
 
-    // Written aside and moved into place, so a failed save leaves any old file whole.
-    juce::TemporaryFile temporary (file);
-
-    if (! temporary.getFile().replaceWithData (host_state.getData(), host_state.getSize())
-        || ! temporary.overwriteTargetFileWithTemporary())
+    // JUCE writes a hidden file and moves it into place: a failed save leaves any old file whole.
+    if (! file.replaceWithData (host_state.getData(), host_state.getSize()))
         return juce::Result::fail ("cannot write the state file " + file.getFullPathName());
 
     return juce::Result::ok();

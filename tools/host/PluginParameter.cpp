@@ -22,6 +22,9 @@ PluginParameter::PluginParameter (juce::HostedAudioProcessorParameter& hosted, b
       unit (hosted.getLabel()),
       num_steps (hosted.isDiscrete() ? hosted.getNumSteps() : 0)
 {
+    if (num_steps >= 2)
+        kind = Kind::stepped;
+
     if (num_steps >= 2 && num_steps <= max_listed_steps)
     {
         bool all_numbers = true;
@@ -41,7 +44,6 @@ PluginParameter::PluginParameter (juce::HostedAudioProcessorParameter& hosted, b
         }
 
         choices.clear();
-        kind = Kind::stepped;
     }
 
     const auto low = parse_number (hosted.getText (0.0f, max_text_length));

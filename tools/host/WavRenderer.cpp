@@ -83,6 +83,9 @@ juce::Result WavRenderer::render (HostedPlugin& plugin, const juce::File& output
                                    + plugin.description().name + " takes " + describe_channels (channels)
                                    + "; a mono file plays on both channels");
 
+    if (! output.getParentDirectory().isDirectory())
+        return juce::Result::fail ("cannot write " + output.getFullPathName() + ": no such folder");
+
     // Written aside and moved into place, so a failed render leaves no half file.
     juce::TemporaryFile temporary (output);
     std::unique_ptr<juce::AudioFormatWriter> writer;
