@@ -30,9 +30,10 @@ in and stereo out and drives it from this thread.
 
 info BUNDLE
   Prints the plug-in's name, version, vendor, category and audio I/O, then
-  every parameter in host order (the framework's bypass included): its index,
-  host ID, name, range in its own units, default and, for a choice, every
-  choice with its index.
+  every automatable parameter in host order (the framework's bypass included):
+  its index, host ID, name, range in its own units, default and, for a choice,
+  every choice with its index. Parameters that a DAW does not list (such as the
+  MIDI controllers JUCE emulates) are counted in one closing line.
 
 render BUNDLE IN.wav OUT.wav [options]
   Plays IN.wav through the plug-in and writes OUT.wav, a 32-bit float WAV file
