@@ -1,7 +1,42 @@
 #include "QuorvaneAudioProcessor.h"
 
+#include "SyncTranslator.h"
+
 namespace
 {
+namespace index
+{
+enum : int
+{
+    delay1_time = 0, // delay 2's four follow at +4
+    mix_mode = 8,
+    distortion_type,
+    distortion_drive,
+    master_amp,
+    master_dry_wet,
+    env1_sens, // attack and release follow; envelope 2's three at +3
+    lfo1_rate = 19, // sync, synced rate and wave follow; LFO 2's four at +4
+    lfo2_rate = 23,
+    delay1_time_mod_src = 27, // depth, feed source, feed depth follow; delay 2's at +4
+};
+}
+
+constexpr double ramp_seconds = 0.06;
+constexpr float half_pi = 1.5707964f;
+
+float decibels_to_gain (float decibels) noexcept
+{
+    return juce::Decibels::decibelsToGain (decibels, -100.0f);
+}
+
+// The first-order low-pass turns unstable once its cutoff passes half the sample
+// rate, which the damping range does below 36 kHz; the cap lies above 18 kHz from
+// 44.1 kHz up, so it only ever bites at those lower rates.
+float stable_damping_frequency (float frequency, float sample_rate) noexcept
+{
+    return juce::jmin (frequency, 0.49f * sample_rate);
+}
+
 juce::PropertiesFile::Options preferences_options()
 {
     juce::PropertiesFile::Options options;
@@ -28,6 +63,10 @@ QuorvaneAudioProcessor::QuorvaneAudioProcessor()
     for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
         parameter_values.push_back (parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (i)));
 
+    // Before the first prepareToPlay, which sizes the delay memory from it.
+    delay1.max_delay_seconds = 2.0f;
+    delay2.max_delay_seconds = 2.0f;
+
     presets_folder = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
                          .getChildFile ("Audio")
                          .getChildFile ("Presets")
@@ -48,13 +87,263 @@ QuorvaneAudioProcessor::~QuorvaneAudioProcessor()
 
 const juce::String QuorvaneAudioProcessor::getName() const { return "Quorvane"; }
 
-void QuorvaneAudioProcessor::prepareToPlay (double, int) {}
+void QuorvaneAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
+{
+    const auto num_channels = getTotalNumOutputChannels();
+    const auto buffer_size = maximumExpectedSamplesPerBlock + 16;
+    const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) maximumExpectedSamplesPerBlock, (juce::uint32) num_channels };
+
+    delay1.prepare (spec);
+    delay2.prepare (spec);
+
+    for (auto* scratch : { &scratch_buffer_1, &scratch_buffer_2 })
+    {
+        scratch->setSize (num_channels, buffer_size, false, false, false);
+        scratch->clear();
+    }
+
+    distortion.prepare (spec);
+
+    dry_wet.reset (sampleRate, ramp_seconds);
+    dry_wet_ramp.setSize (1, buffer_size, false, false, false);
+    dry_wet_ramp.clear();
+
+    master_gain.setRampDurationSeconds (ramp_seconds);
+    master_gain.prepare (spec);
+
+    output_high_pass_sample_rate = (float) sampleRate;
+    output_high_pass_frequency = 15.0f;
+    *output_high_pass.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (output_high_pass_sample_rate,
+                                                                                      output_high_pass_frequency);
+    output_high_pass.prepare (spec);
+    output_high_pass.reset();
+
+    wet_buffer.setSize (num_channels, buffer_size, false, false, false);
+    wet_buffer.clear();
+
+    envelope1.prepare (sampleRate, maximumExpectedSamplesPerBlock, getTotalNumInputChannels());
+    envelope2.prepare (sampleRate, maximumExpectedSamplesPerBlock, getTotalNumInputChannels());
+
+    lfo1.prepare (sampleRate, maximumExpectedSamplesPerBlock);
+    lfo2.prepare (sampleRate, maximumExpectedSamplesPerBlock);
+}
 
 void QuorvaneAudioProcessor::releaseResources() {}
 
-void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    // Interim: the signal path is not built yet, so the input passes unchanged.
+    juce::ScopedNoDenormals no_denormals;
+
+    const auto num_samples = buffer.getNumSamples();
+    const auto num_channels = juce::jmin (buffer.getNumChannels(), wet_buffer.getNumChannels());
+
+    // A non-finite sample would stay in the filters and followers for good.
+    for (int channel = 0; channel < num_channels; ++channel)
+    {
+        auto* samples = buffer.getWritePointer (channel);
+
+        for (int i = 0; i < num_samples; ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
+
+    for (int channel = 0; channel < num_channels; ++channel)
+        wet_buffer.copyFrom (channel, 0, buffer, channel, 0, num_samples);
+
+    if (auto* play_head = getPlayHead())
+    {
+        double tempo = 0.0;
+
+        if (const auto position = play_head->getPosition())
+            tempo = position->getBpm().orFallback (0.0);
+
+        bpm = juce::jmax (1.0f, (float) tempo);
+    }
+
+    update_envelope (envelope1, index::env1_sens);
+    update_envelope (envelope2, index::env1_sens + 3);
+    envelope1.process (buffer, num_samples);
+    envelope2.process (buffer, num_samples);
+
+    update_lfo (lfo1, index::lfo1_rate);
+    update_lfo (lfo2, index::lfo2_rate);
+    lfo1.process (num_samples);
+    lfo2.process (num_samples);
+
+    update_delay (0);
+    update_delay (1);
+
+    auto wet = juce::dsp::AudioBlock<float> (wet_buffer).getSubBlock (0, (size_t) num_samples);
+    mix_mode = rounded (index::mix_mode);
+    run_routing (wet, num_samples);
+
+    distortion.type = rounded (index::distortion_type);
+    distortion.drive = raw (index::distortion_drive) * 0.01f;
+    distortion.process (juce::dsp::ProcessContextReplacing<float> (wet));
+
+    master_gain.setGainLinear (decibels_to_gain (raw (index::master_amp)));
+    dry_wet.setTargetValue (raw (index::master_dry_wet) * 0.01f);
+    master_gain.process (juce::dsp::ProcessContextReplacing<float> (wet));
+    output_high_pass.process (juce::dsp::ProcessContextReplacing<float> (wet));
+
+    mix_dry_wet (buffer, num_samples);
+}
+
+void QuorvaneAudioProcessor::update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept
+{
+    envelope.gain = decibels_to_gain (raw (first_index));
+    envelope.attack = raw (first_index + 1) * envelope.sample_rate * 0.001f;
+    envelope.release = raw (first_index + 2) * envelope.sample_rate * 0.001f;
+}
+
+void QuorvaneAudioProcessor::update_lfo (QuorvaneLFO& lfo, int first_index) noexcept
+{
+    const auto wave = rounded (first_index + 3);
+
+    if (wave >= 0 && wave <= 6)
+        lfo.wave = wave;
+
+    const auto synced = raw (first_index + 1) > 0.5f;
+    const auto rate = synced ? crvl::dsp::SyncTranslator::synced_rate (bpm, rounded (first_index + 2))
+                             : raw (first_index);
+
+    lfo.lfo.frequency = rate;
+    lfo.glide_rate = rate;
+    lfo.random_smoother.set_glide_length ((int) (lfo.sample_rate / rate));
+}
+
+void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept
+{
+    poll_delay_mod_params (delay_index);
+
+    auto& delay = *delays[(size_t) delay_index];
+    const auto first = index::delay1_time + 4 * delay_index;
+    const auto longest = (float) (delay.delay_line.getNumSamples() - 1);
+
+    auto time = raw (first) * 0.001f * delay.sample_rate;
+    time = time < 1.0f ? 1.0f : juce::jmin (time, longest);
+    delay.delay_samples.setTargetValue (time);
+
+    delay.feedback = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
+
+    // Written into the existing coefficient objects: making new ones would allocate.
+    const auto damping = juce::dsp::IIR::ArrayCoefficients<float>::makeFirstOrderLowPass (
+        delay.sample_rate, stable_damping_frequency (raw (first + 2), delay.sample_rate));
+
+    for (auto& filter : delay.damping_filters)
+        *filter.coefficients = damping;
+
+    delay.output_gain.setGainLinear (decibels_to_gain (raw (first + 3)));
+}
+
+void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept
+{
+    auto& delay = delay_index == 0 ? delay1 : delay2;
+    const auto first = index::delay1_time_mod_src + (delay_index == 0 ? 0 : 4);
+
+    const auto source = [this] (int value) -> const float*
+    {
+        switch (value)
+        {
+            case 1: return envelope1.output.getReadPointer (0);
+            case 2: return envelope1.output.getReadPointer (1);
+            case 3: return envelope2.output.getReadPointer (0);
+            case 4: return envelope2.output.getReadPointer (1);
+            case 5: return lfo1.output.getReadPointer (0);
+            case 6: return lfo1.output.getReadPointer (1);
+            case 7: return lfo2.output.getReadPointer (0);
+            case 8: return lfo2.output.getReadPointer (1);
+            default: return nullptr;
+        }
+    };
+
+    delay.time_mod_source = source (rounded (first));
+    delay.time_mod_depth = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
+    delay.feedback_mod_source = source (rounded (first + 2));
+    delay.feedback_mod_depth = juce::jlimit (0.0f, 1.0f, raw (first + 3) * 0.01f);
+}
+
+void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept
+{
+    using Context = juce::dsp::ProcessContextReplacing<float>;
+
+    auto s1 = juce::dsp::AudioBlock<float> (scratch_buffer_1).getSubBlock (0, (size_t) num_samples);
+    auto s2 = juce::dsp::AudioBlock<float> (scratch_buffer_2).getSubBlock (0, (size_t) num_samples);
+
+    // Both delays run in every routing, so a line not heard keeps building its tail.
+    const auto run_on_copies = [&]
+    {
+        s1.copyFrom (wet);
+        s2.copyFrom (wet);
+        delay1.process (Context (s1));
+        delay2.process (Context (s2));
+    };
+
+    switch (mix_mode)
+    {
+        case 0: // parallel
+            run_on_copies();
+            wet.replaceWithSumOf (s1, s2).multiplyBy (0.5f);
+            break;
+        case 1: // serial
+            delay1.process (Context (wet));
+            delay2.process (Context (wet));
+            break;
+        case 2: // reverse serial
+            delay2.process (Context (wet));
+            delay1.process (Context (wet));
+            break;
+        case 3: // solo 1
+            s2.copyFrom (wet);
+            delay2.process (Context (s2));
+            delay1.process (Context (wet));
+            break;
+        case 4: // solo 2
+            s1.copyFrom (wet);
+            delay1.process (Context (s1));
+            delay2.process (Context (wet));
+            break;
+        case 5: // stereo split
+            run_on_copies();
+            wet.getSingleChannelBlock (0).copyFrom (s1.getSingleChannelBlock (0));
+            wet.getSingleChannelBlock (1).copyFrom (s2.getSingleChannelBlock (1));
+            break;
+        case 6: // reverse stereo split
+            run_on_copies();
+            wet.getSingleChannelBlock (0).copyFrom (s2.getSingleChannelBlock (0));
+            wet.getSingleChannelBlock (1).copyFrom (s1.getSingleChannelBlock (1));
+            break;
+        default:
+            break;
+    }
+}
+
+void QuorvaneAudioProcessor::mix_dry_wet (juce::AudioBuffer<float>& buffer, int num_samples) noexcept
+{
+    auto* ramp = dry_wet_ramp.getWritePointer (0);
+
+    for (int i = 0; i < num_samples; ++i)
+        ramp[i] = dry_wet.getNextValue();
+
+    // Stereo is the only layout the plug-in accepts.
+    if (buffer.getNumChannels() < 2 || wet_buffer.getNumChannels() < 2)
+        return;
+
+    auto* left = buffer.getWritePointer (0);
+    auto* right = buffer.getWritePointer (1);
+    const auto* wet_left = wet_buffer.getReadPointer (0);
+    const auto* wet_right = wet_buffer.getReadPointer (1);
+
+    for (int i = 0; i < num_samples; ++i)
+    {
+        // Equal-power law through the rational cosine approximation.
+        const auto w = ramp[i];
+        const auto dry_gain = juce::dsp::FastMathApproximations::cos (w * half_pi);
+        const auto wet_gain = juce::dsp::FastMathApproximations::cos ((1.0f - w) * half_pi);
+
+        left[i] = dry_gain * left[i] + wet_gain * wet_left[i];
+        right[i] = dry_gain * right[i] + wet_gain * wet_right[i];
+    }
 }
 
 double QuorvaneAudioProcessor::getTailLengthSeconds() const { return 0.0; }

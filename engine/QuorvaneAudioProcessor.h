@@ -1,5 +1,9 @@
 #pragma once
 
+#include "QuorvaneDelay.h"
+#include "QuorvaneDistortion.h"
+#include "QuorvaneEnvelopeFollower.h"
+#include "QuorvaneLFO.h"
 #include "QuorvaneParameters.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -48,8 +52,33 @@ public:
     juce::AudioProcessorValueTreeState parameter_state;
 
 private:
+    void poll_delay_mod_params (int delay_index) noexcept;
+    float raw (int index) const noexcept { return parameter_values[(size_t) index]->load (std::memory_order_relaxed); }
+    int rounded (int index) const noexcept { return juce::roundToInt (raw (index)); }
+    void update_delay (int delay_index) noexcept;
+    void update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept;
+    void update_lfo (QuorvaneLFO& lfo, int first_index) noexcept;
+    void run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept;
+    void mix_dry_wet (juce::AudioBuffer<float>& buffer, int num_samples) noexcept;
+
     // Raw value of each parameter by index; the audio thread's only way in.
     std::vector<std::atomic<float>*> parameter_values;
+
+    // Signal path: audio thread only, sized by prepareToPlay.
+    crvl::dsp::QuorvaneDelay<float> delay1, delay2;
+    juce::AudioBuffer<float> scratch_buffer_1, scratch_buffer_2;
+    const std::array<crvl::dsp::QuorvaneDelay<float>*, 2> delays { &delay1, &delay2 };
+    int mix_mode = 0;
+    QuorvaneDistortion distortion;
+    juce::dsp::Gain<float> master_gain;
+    juce::SmoothedValue<float> dry_wet { 0.0f };
+    juce::AudioBuffer<float> dry_wet_ramp;
+    juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>> output_high_pass;
+    float output_high_pass_frequency = 5.0f, output_high_pass_sample_rate = 44100.0f;
+    juce::AudioBuffer<float> wet_buffer;
+    QuorvaneEnvelopeFollower envelope1, envelope2;
+    QuorvaneLFO lfo1, lfo2;
+    float bpm = 120.0f;
 
 public:
     juce::File presets_folder;

@@ -9,6 +9,7 @@ packages=(
   fonts-roboto-unhinted
   clang libclang-rt-14-dev
   xvfb xauth
+  sox
 )
 
 missing=()

@@ -1,0 +1,89 @@
+#include "QuorvaneAudioProcessor.h"
+
+#include <benchmark/benchmark.h>
+
+namespace
+{
+constexpr double sample_rate = 48000.0;
+constexpr int block_size = 512;
+
+void set (QuorvaneAudioProcessor& processor, const char* id, float value)
+{
+    auto* parameter = processor.parameter_state.getParameter (id);
+    parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+}
+
+// Both delays' time and feedback swept at full depth, serial, overdrive at full drive.
+void set_worst_case (QuorvaneAudioProcessor& processor)
+{
+    set (processor, "mix_mode", 1.0f);
+    set (processor, "distortion_type", 2.0f);
+    set (processor, "distortion_drive", 100.0f);
+    set (processor, "lfo1_wave", 6.0f);
+    set (processor, "lfo1_rate", 5.0f);
+    set (processor, "lfo2_wave", 0.0f);
+    set (processor, "lfo2_rate", 0.3f);
+    set (processor, "delay1_time_mod_src", 5.0f);
+    set (processor, "delay1_feed_mod_src", 3.0f);
+    set (processor, "delay2_time_mod_src", 8.0f);
+    set (processor, "delay2_feed_mod_src", 2.0f);
+    for (auto* id : { "delay1_time_mod_depth", "delay1_feed_mod_depth", "delay2_time_mod_depth", "delay2_feed_mod_depth" })
+        set (processor, id, 100.0f);
+}
+
+// The processor writes below HOME and wants a message manager.
+void ensure_runtime()
+{
+    static const auto home = []
+    {
+        auto folder = juce::File::createTempFile ("quorvane-bench-home");
+        folder.createDirectory();
+        setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
+        unsetenv ("XDG_CONFIG_HOME");
+        return folder;
+    }();
+    static juce::ScopedJuceInitialiser_GUI runtime;
+    juce::ignoreUnused (home);
+}
+
+void run_process_block (benchmark::State& state, bool worst_case)
+{
+    ensure_runtime();
+    QuorvaneAudioProcessor processor;
+    processor.setPlayConfigDetails (2, 2, sample_rate, block_size);
+    processor.prepareToPlay (sample_rate, block_size);
+    if (worst_case)
+        set_worst_case (processor);
+
+    constexpr int noise_length = 64 * block_size;
+    juce::AudioBuffer<float> noise (2, noise_length), buffer (2, block_size);
+    juce::Random random (1);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < noise_length; ++i)
+            noise.setSample (c, i, random.nextFloat() - 0.5f);
+
+    juce::MidiBuffer midi;
+    int position = 0;
+
+    for (auto _ : state)
+    {
+        // As a host would: fresh input every block.
+        for (int c = 0; c < 2; ++c)
+            buffer.copyFrom (c, 0, noise, c, position, block_size);
+        position = (position + block_size) % noise_length;
+
+        processor.processBlock (buffer, midi);
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    // Audio seconds processed per CPU second.
+    const auto audio_seconds = (double) state.iterations() * block_size / sample_rate;
+    state.counters["realtime_factor"] = benchmark::Counter (audio_seconds, benchmark::Counter::kIsRate);
+}
+} // namespace
+
+static void ProcessBlockDefaults (benchmark::State& state) { run_process_block (state, false); }
+static void ProcessBlockWorstCase (benchmark::State& state) { run_process_block (state, true); }
+
+BENCHMARK (ProcessBlockDefaults)->Unit (benchmark::kMicrosecond);
+BENCHMARK (ProcessBlockWorstCase)->Unit (benchmark::kMicrosecond);
