@@ -114,7 +114,7 @@ TEST (SignalPath, WetAloneCarriesTheFirstEchoAtTheDelayTime)
 
 TEST (SignalPath, RampsLastSixtyMillisecondsAtEachRate)
 {
-    for (const auto [rate, length] : { std::pair { 44100.0, 2646 }, std::pair { 48000.0, 2880 } })
+    for (const auto& [rate, length] : { std::pair { 44100.0, 2646 }, std::pair { 48000.0, 2880 } })
     {
         SCOPED_TRACE (rate);
         Rig rig (rate);

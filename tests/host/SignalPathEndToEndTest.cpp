@@ -155,7 +155,7 @@ TEST (SignalPathEndToEnd, DryWetWeightsFollowTheEqualPowerLaw)
 
 TEST (SignalPathEndToEnd, MixRampsOverSixtyMilliseconds)
 {
-    for (const auto [sample_rate, length] : { std::pair { 44100.0, 2646 }, std::pair { 48000.0, 2880 } })
+    for (const auto& [sample_rate, length] : { std::pair { 44100.0, 2646 }, std::pair { 48000.0, 2880 } })
     {
         SCOPED_TRACE (sample_rate);
         auto plugin = TestBundle::load (sample_rate, 256);

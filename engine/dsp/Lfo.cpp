@@ -1,0 +1,93 @@
+#include "Lfo.h"
+
+#include <cmath>
+
+namespace crvl::dsp
+{
+
+namespace
+{
+    // The generators, entry i = 0..1023. 1/1024 and 1/512 are float
+    // constants; the doubling and the subtraction of 1 are done in double.
+    constexpr float one_over_1024 = 0.0009765625f;
+    constexpr float one_over_512 = 0.001953125f;
+    constexpr float sine_step = 0.0061359233f; // 2 pi / 1024 as a float
+
+    float sine_entry (size_t i)     { return std::sin (static_cast<float> (i) * sine_step); }
+    float square_entry (size_t i)   { return i < 512 ? -1.0f : 1.0f; }
+    float saw_up_entry (size_t i)   { return static_cast<float> (2.0 * static_cast<double> (static_cast<float> (i) * one_over_1024) - 1.0); }
+    float saw_down_entry (size_t i) { return static_cast<float> (2.0 * static_cast<double> (1.0f - static_cast<float> (i) * one_over_1024) - 1.0); }
+
+    float triangle_entry (size_t i)
+    {
+        if (i < 512)
+            return static_cast<float> (2.0 * static_cast<double> (static_cast<float> (i) * one_over_512) - 1.0);
+
+        return static_cast<float> (2.0 * static_cast<double> (1.0f - static_cast<float> (i - 512) * one_over_512) - 1.0);
+    }
+}
+
+template <typename SampleType>
+Lfo<SampleType>::Lfo()
+{
+    for (auto* generator : { sine_entry, square_entry, saw_up_entry, saw_down_entry, triangle_entry })
+        tables.push_back (std::make_unique<juce::dsp::LookupTable<SampleType>> (
+            [generator] (size_t i) { return static_cast<SampleType> (generator (i)); }, table_points));
+}
+
+template <typename SampleType>
+void Lfo<SampleType>::prepare (double new_sample_rate, int maximum_block_size)
+{
+    sample_rate = static_cast<SampleType> (new_sample_rate);
+    // 16 spare samples, as every work buffer of the signal path has.
+    phase_buffer.setSize (1, maximum_block_size + 16, false, false, false);
+    phase = 0;
+    phase_buffer.clear();
+}
+
+template <typename SampleType>
+void Lfo<SampleType>::advance (int num_samples) noexcept
+{
+    jassert (num_samples <= phase_buffer.getNumSamples());
+
+    auto increment = frequency / sample_rate;
+
+    // Guard: an increment that is not finite (a NaN or infinite frequency) would leave the
+    // phase NaN or infinite for good, and a NaN phase makes the table index NaN, whose cast
+    // to an integer is undefined. Such a block holds the phase instead; any finite rate
+    // gives a finite increment, so finite results are untouched.
+    if (! std::isfinite (increment))
+        increment = 0;
+
+    auto* phases = phase_buffer.getWritePointer (0);
+
+    for (int i = 0; i < num_samples; ++i)
+    {
+        phases[i] = phase;
+        phase += increment;
+
+        if (phase >= SampleType (1))
+            phase -= SampleType (1);
+    }
+}
+
+template <typename SampleType>
+SampleType Lfo<SampleType>::read (int shape, SampleType phase_value) const noexcept
+{
+    jassert (shape >= 0 && shape < num_table_shapes);
+
+    // Guard: at a phase of 1 or more (a rate at or above the sample rate) the index is
+    // 1024, where the framework's get() reads the guard entry 1024 and also entry 1025,
+    // one past the table, weighted by 0; a NaN phase (only if the owner writes one into
+    // `phase`) would make the index NaN, whose cast to an integer is undefined. Both read
+    // index 1023 instead, whose value is the same as at 1024 (entry 1023 = entry 1024).
+    // Every phase below 1 gives an index below 1024 (x 1024 is exact) and is untouched.
+    const auto index = phase_value < SampleType (1) ? index_range.convertFrom0to1 (phase_value)
+                                                    : SampleType (table_points - 1);
+
+    return tables[static_cast<size_t> (shape)]->get (index);
+}
+
+template class Lfo<float>;
+
+} // namespace crvl::dsp

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <juce_dsp/juce_dsp.h>
+
+#include <memory>
+#include <vector>
+
+namespace crvl::dsp
+{
+
+/** A phase accumulator with five wave tables: sine, square, saw up, saw
+    down, triangle, each 1024 points plus a guard entry equal to the last point. Owned by
+    `QuorvaneLFO`, which writes `frequency` once per block. The tables are built by the
+    constructor, never on the audio thread. Audio thread only; prepare before process.
+    Instantiated for float. */
+template <typename SampleType>
+class Lfo
+{
+public:
+    enum Shape { sine, square, saw_up, saw_down, triangle, num_table_shapes };
+
+    /** Builds the five tables. */
+    Lfo();
+
+    /** Keeps the rate as a float, sizes phase_buffer to 1 x (maximum_block_size + 16) and
+        clears it, and restarts the cycle at phase 0. */
+    void prepare (double new_sample_rate, int maximum_block_size);
+
+    /** Writes the phase of each of the next num_samples samples into phase_buffer (the
+        value before each step) and advances the phase, one subtraction of 1 per wrap.
+        The increment frequency / sample_rate is taken once per block. */
+    void advance (int num_samples) noexcept;
+
+    /** Table `shape` (0..4) at `phase_value`: index = 1024 x clamp (phase, 0, 1) through
+        index_range, then the table's linear interpolation. */
+    SampleType read (int shape, SampleType phase_value) const noexcept;
+
+    //==============================================================================
+
+    std::vector<std::unique_ptr<juce::dsp::LookupTable<SampleType>>> tables; ///< by shape 0..4
+    SampleType phase = 0;             ///< 0 <= phase < 1
+    SampleType frequency = 1;         ///< Hz, written by the owner
+    SampleType sample_rate = 44100;   ///< Hz, set by prepare
+    juce::AudioBuffer<SampleType> phase_buffer; ///< phase of each sample of the block
+    juce::NormalisableRange<SampleType> index_range { 0, SampleType (table_points) }; ///< phase -> index
+
+    //==============================================================================
+    /** Points of each table; entry table_points is the guard. */
+    static constexpr size_t table_points = 1024;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Lfo)
+};
+
+extern template class Lfo<float>;
+
+} // namespace crvl::dsp

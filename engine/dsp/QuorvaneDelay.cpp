@@ -1,0 +1,175 @@
+#include "QuorvaneDelay.h"
+
+#include <cmath>
+
+namespace crvl::dsp
+{
+
+template <typename SampleType>
+QuorvaneDelay<SampleType>::QuorvaneDelay()
+    : saturation ([] (SampleType x) { return std::tanh (x); },
+                  -saturation_limit, saturation_limit, saturation_points)
+{
+}
+
+template <typename SampleType>
+int QuorvaneDelay<SampleType>::line_length_for (SampleType sample_rate_hz, SampleType seconds) noexcept
+{
+    return static_cast<int> (sample_rate_hz * seconds);
+}
+
+template <typename SampleType>
+void QuorvaneDelay<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    const auto num_channels = static_cast<int> (spec.numChannels);
+    const auto num_channels_size = static_cast<size_t> (spec.numChannels);
+
+    // 1.
+    sample_rate = static_cast<SampleType> (spec.sampleRate);
+
+    // 2. L from the new rate; the content is not kept.
+    const int length = line_length_for (sample_rate, max_delay_seconds);
+    delay_line.setSize (num_channels, length, false, false, false);
+    delay_line.clear();
+
+    // 3. 16 spare samples, as every work buffer of the signal path has.
+    delay_times.setSize (1, static_cast<int> (spec.maximumBlockSize) + 16, false, false, false);
+    delay_times.clear();
+
+    // 4. Pass-through filters (b0 = 1, b1 = 0, a1 = 0) for new channels; never shrinks.
+    while (damping_filters.size() < num_channels_size)
+        damping_filters.emplace_back (new juce::dsp::IIR::Coefficients<SampleType> (1, 0, 1, 0));
+
+    // 5. A channel that already has a position goes on from it; never shrinks.
+    while (write_positions.size() < num_channels_size)
+        write_positions.push_back (0);
+
+    // Left to the implementer: a position that a shortened line no longer holds is
+    // wrapped modulo L. The line was just cleared, so where writing restarts is silent.
+    for (auto& position : write_positions)
+        if (position >= length)
+            position = length > 0 ? position % length : 0;
+
+    // 6.
+    for (auto& filter : damping_filters)
+        filter.reset();
+
+    // 7. The gain jumps to its current target; later changes ramp over
+    // floor (0.06 x sample rate) samples.
+    output_gain.setRampDurationSeconds (output_gain_ramp_seconds);
+    output_gain.prepare (spec);
+}
+
+template <typename SampleType>
+SampleType QuorvaneDelay<SampleType>::saturate (SampleType value) const noexcept
+{
+    // Guard: the table clamps +-inf to its ends, but a NaN passes the clamp and the
+    // index's cast to an integer would be undefined. A NaN is written as silence would
+    // be (the table's value at 0), so it never enters the line. Finite values are untouched.
+    if (std::isnan (value))
+        value = 0;
+
+    return saturation.processSample (value);
+}
+
+template <typename SampleType>
+void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacing<SampleType>& context) noexcept
+{
+    const auto& block = context.getOutputBlock();
+    const auto num_samples = static_cast<int> (block.getNumSamples());
+    const auto num_channels = block.getNumChannels();
+
+    jassert (num_channels <= static_cast<size_t> (delay_line.getNumChannels()));
+    jassert (num_samples <= delay_times.getNumSamples());
+
+    // An empty block changes nothing: no smoother, position or gain ramp advances, and the
+    // filter states were already snapped at the end of the last block.
+    if (num_samples == 0)
+        return;
+
+    const int length = delay_line.getNumSamples();
+    const auto length_f = static_cast<SampleType> (length);
+    const auto longest = static_cast<SampleType> (length - 1);
+    auto* times = delay_times.getWritePointer (0);
+
+    // 1. Delay time of each sample, once for all channels.
+    if (time_mod_source == nullptr)
+    {
+        for (int i = 0; i < num_samples; ++i)
+            times[i] = delay_samples.getNextValue();
+    }
+    else
+    {
+        // Full depth at a source value of +-1 moves the time by (L - 2) / 2 samples.
+        const auto half_range = static_cast<SampleType> (length - 1 - 1) * SampleType (0.5);
+
+        for (int i = 0; i < num_samples; ++i)
+        {
+            const auto sum = delay_samples.getNextValue() + (time_mod_source[i] * time_mod_depth) * half_range;
+            times[i] = sum < SampleType (1) ? SampleType (1) : juce::jmin (sum, longest);
+        }
+    }
+
+    // Guard: a delay time that is not a finite number (a NaN source sample, an infinite
+    // one at depth 0, a NaN target) would give a NaN read position, whose cast to int is
+    // undefined, or an endless wrap loop. It is limited as the modulated clamp limits an
+    // infinity: +inf gives L - 1, -inf and NaN give 1. Finite times are untouched.
+    for (int i = 0; i < num_samples; ++i)
+        if (! std::isfinite (times[i]))
+            times[i] = times[i] > 0 ? longest : SampleType (1);
+
+    // 2. Feedback of the block: only the source's first sample counts.
+    auto block_feedback = feedback;
+
+    if (feedback_mod_source != nullptr)
+        block_feedback = juce::jlimit (SampleType (0), SampleType (1),
+                                       feedback + (feedback_mod_source[0] * feedback_mod_depth) * SampleType (0.5));
+
+    // 3. Per channel: read, damp, saturate and write.
+    for (size_t channel = 0; channel < num_channels; ++channel)
+    {
+        auto* samples = block.getChannelPointer (channel);
+        auto* line = delay_line.getWritePointer (static_cast<int> (channel));
+        auto& damping = damping_filters[channel];
+        int write = write_positions[channel];
+
+        for (int i = 0; i < num_samples; ++i)
+        {
+            auto read = static_cast<SampleType> (write) - times[i];
+
+            while (read < 0)
+                read += length_f;
+
+            while (read >= length_f)
+                read -= length_f;
+
+            const auto i0 = static_cast<int> (read);
+            const auto frac = read - static_cast<SampleType> (i0);
+            const auto i1 = read >= longest ? 0 : i0 + 1;
+
+            const auto delayed = frac * line[i1] + (SampleType (1) - frac) * line[i0];
+
+            // Transposed direct form II, first order: f = b0 y + s; s = b1 y - a1 f.
+            const auto damped = damping.processSample (delayed);
+
+            line[write] = saturate (damped * block_feedback + samples[i]);
+
+            if (++write == length)
+                write = 0;
+
+            samples[i] = delayed;
+        }
+
+        write_positions[channel] = write;
+
+        // 4. States within +-1e-8 become 0, so a decaying feedback path never runs on denormals.
+        damping.snapToZero();
+    }
+
+    // 5. Per-sample ramped gain, the same for every channel at a given sample.
+    output_gain.process (context);
+}
+
+template class QuorvaneDelay<float>;
+
+} // namespace crvl::dsp

@@ -1,0 +1,66 @@
+#include "QuorvaneDistortion.h"
+
+#include <cmath>
+
+QuorvaneDistortion::QuorvaneDistortion()
+{
+    init_engines();
+}
+
+void QuorvaneDistortion::init_engines()
+{
+    // Soft clip: the bare cubic, with no clamp; beyond |x| = sqrt (2) it turns back.
+    float (*const soft_clip) (float) = [] (float x) { return x + ::powf (x, 3.0f) / -6.0f; };
+    // Hard clip: -1 at or below -1, else the smaller of 1 and x.
+    float (*const hard_clip) (float) = [] (float x) { return x <= -1.0f ? -1.0f : juce::jmin (1.0f, x); };
+
+    engines[0].get<shaper_stage>().functionToUse = soft_clip;
+    engines[1].get<shaper_stage>().functionToUse = hard_clip;
+    engines[2].get<shaper_stage>().functionToUse = ::tanhf;
+    engines[3].get<shaper_stage>().functionToUse = ::sinf;
+
+    // start, end, interval, skew: the gain factor at drive d is start + (end - start) x d^(1/skew).
+    drive_ranges[0] = juce::NormalisableRange<float> (1.0f, 2.0f, 0.001f, 1.0f);
+    drive_ranges[1] = juce::NormalisableRange<float> (1.0f, 9.0f, 0.01f, 0.5f);
+    drive_ranges[2] = juce::NormalisableRange<float> (1.0f, 20.0f, 0.1f, 0.5f);
+    drive_ranges[3] = juce::NormalisableRange<float> (1.0f, 20.0f, 0.1f, 0.5f);
+}
+
+void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    // Bias ramps are 0 s, so each bias takes its value at once.
+    engines[0].get<bias_stage>().setBias (0.0f);
+    engines[1].get<bias_stage>().setBias (0.0f);
+    engines[2].get<bias_stage>().setBias (0.4f);
+    engines[3].get<bias_stage>().setBias (0.2f);
+
+    for (auto& engine : engines)
+    {
+        // Assigned into the shared coefficient object, not by replacing the pointer:
+        // filters made by an earlier preparation hold that same object.
+        auto& high_pass = engine.get<high_pass_stage>();
+        *high_pass.state = *juce::dsp::IIR::Coefficients<float>::makeHighPass (spec.sampleRate, high_pass_hz);
+
+        engine.prepare (spec);
+        engine.reset();
+    }
+}
+
+void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept
+{
+    // "distortion_type" is a four-way choice, so type always names an engine.
+    jassert (type >= 0 && type < static_cast<int> (engines.size()));
+
+    const auto index = static_cast<size_t> (type);
+    auto& engine = engines[index];
+
+    // The gain ramp is 0 s: the gain jumps to g.
+    engine.get<gain_stage>().setGainLinear (drive_ranges[index].convertFrom0to1 (drive));
+
+    // An empty block still sets the gain, but processes nothing: the chain's state could
+    // not change (its filters snapped their states at the end of the last block).
+    if (context.getOutputBlock().getNumSamples() == 0)
+        return;
+
+    engine.process (context);
+}

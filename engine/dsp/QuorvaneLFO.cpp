@@ -1,0 +1,113 @@
+#include "QuorvaneLFO.h"
+
+void QuorvaneLFO::GlideSmoother::set_glide_length (int num_samples) noexcept
+{
+    // reset() is the framework's only way to set the length, and it also ends the glide in
+    // progress; the current value and the countdown are put back, and reset() leaves the
+    // step alone, so the glide runs on exactly as before.
+    const auto value = currentValue;
+    const auto remaining = countdown;
+
+    reset (num_samples);
+
+    currentValue = value;
+    countdown = remaining;
+    glide_length = num_samples;
+}
+
+void QuorvaneLFO::prepare (double new_sample_rate, int maximum_block_size)
+{
+    // 1. 16 spare samples, as every work buffer of the signal path has.
+    output.setSize (2, maximum_block_size + 16, false, false, false);
+    output.clear();
+
+    // 2. and 5. The rate, the phase buffer and phase 0.
+    lfo.prepare (new_sample_rate, maximum_block_size);
+
+    // 3.
+    sample_rate = static_cast<float> (new_sample_rate);
+
+    // 4. One cycle at glide_rate, divided in float and truncated. A rate of 0 or NaN, or a
+    // quotient beyond the range of int (none of which the owner writes), would make the
+    // division or the cast undefined; it gives no glide instead.
+    const float cycle_samples = glide_rate != 0.0f ? sample_rate / glide_rate : 0.0f;
+    const bool fits = cycle_samples > -2147483648.0f && cycle_samples < 2147483648.0f;
+    random_smoother.set_glide_length (fits ? static_cast<int> (cycle_samples) : 0);
+    random_smoother.setCurrentAndTargetValue (random_smoother.getTargetValue());
+
+    // 6. The first sample after prepare counts as the wrap of a cycle.
+    last_phase = 1.0f;
+
+    // 7.
+    held_value = 0.0f;
+}
+
+float QuorvaneLFO::draw_random_value() noexcept
+{
+    // Uniform in [-1, 1): computed in double, rounded to float.
+    return static_cast<float> (2.0 * random.nextDouble() - 1.0);
+}
+
+void QuorvaneLFO::process (int num_samples) noexcept
+{
+    jassert (num_samples <= output.getNumSamples());
+
+    // 1. Phase.
+    lfo.advance (num_samples);
+
+    const auto* phases = lfo.phase_buffer.getReadPointer (0);
+    auto* signal = output.getWritePointer (0);
+    auto* inverted = output.getWritePointer (1);
+
+    // 2. Signal. The shape is fixed for the block, so the choice is made once.
+    if (wave >= 0 && wave < crvl::dsp::Lfo<float>::num_table_shapes)
+    {
+        for (int i = 0; i < num_samples; ++i)
+        {
+            signal[i] = lfo.read (wave, phases[i]);
+            last_phase = phases[i];
+        }
+    }
+    else if (wave == random_shape)
+    {
+        for (int i = 0; i < num_samples; ++i)
+        {
+            if (last_phase > phases[i])
+                held_value = draw_random_value();
+
+            signal[i] = held_value;
+            last_phase = phases[i];
+        }
+    }
+    else if (wave == smooth_random_shape)
+    {
+        for (int i = 0; i < num_samples; ++i)
+        {
+            if (last_phase > phases[i])
+            {
+                held_value = draw_random_value();
+                // A new value glides over the glide length (or jumps at length 0); the
+                // value of the running target changes nothing.
+                random_smoother.setTargetValue (held_value);
+            }
+
+            signal[i] = random_smoother.getNextValue();
+            last_phase = phases[i];
+        }
+    }
+    else
+    {
+        // The owner keeps wave in 0..6; anything else is silent rather than undefined.
+        jassertfalse;
+
+        for (int i = 0; i < num_samples; ++i)
+        {
+            signal[i] = 0.0f;
+            last_phase = phases[i];
+        }
+    }
+
+    // 3. Inversion: 1 - clamp (signal, 0, 1), not -signal.
+    for (int i = 0; i < num_samples; ++i)
+        inverted[i] = signal[i] < 0.0f ? 1.0f : 1.0f - juce::jmin (1.0f, signal[i]);
+}
