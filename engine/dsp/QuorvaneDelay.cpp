@@ -88,7 +88,6 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
         return;
 
     const int length = delay_line.getNumSamples();
-    const auto length_f = static_cast<SampleType> (length);
     const auto longest = static_cast<SampleType> (length - 1);
     auto* times = delay_times.getWritePointer (0);
 
@@ -125,16 +124,46 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
         block_feedback = juce::jlimit (SampleType (0), SampleType (1),
                                        feedback + (feedback_mod_source[0] * feedback_mod_depth) * SampleType (0.5));
 
-    // 3. Per channel: read, damp, saturate and write.
-    for (size_t channel = 0; channel < num_channels; ++channel)
+    // 3. Read, damp, saturate and write. Channels are independent, so two run side
+    // by side: their damping recurrences then overlap instead of waiting on each other.
+    for (size_t channel = 0; channel < num_channels; channel += 2)
     {
-        auto* samples = block.getChannelPointer (channel);
-        auto* line = delay_line.getWritePointer (static_cast<int> (channel));
-        auto& damping = damping_filters[channel];
-        int write = write_positions[channel];
+        if (channel + 1 < num_channels)
+            process_channels<2> (block, channel, num_samples, block_feedback);
+        else
+            process_channels<1> (block, channel, num_samples, block_feedback);
+    }
 
-        for (int i = 0; i < num_samples; ++i)
+    // 5. Per-sample ramped gain, the same for every channel at a given sample.
+    output_gain.process (context);
+}
+
+template <typename SampleType>
+template <size_t NumChannels>
+void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<SampleType>& block, size_t first_channel,
+                                                  int num_samples, SampleType block_feedback) noexcept
+{
+    const int length = delay_line.getNumSamples();
+    const auto length_f = static_cast<SampleType> (length);
+    const auto longest = static_cast<SampleType> (length - 1);
+    const auto* times = delay_times.getReadPointer (0);
+
+    std::array<SampleType*, NumChannels> samples, lines;
+    std::array<int, NumChannels> writes;
+
+    for (size_t k = 0; k < NumChannels; ++k)
+    {
+        samples[k] = block.getChannelPointer (first_channel + k);
+        lines[k] = delay_line.getWritePointer (static_cast<int> (first_channel + k));
+        writes[k] = write_positions[first_channel + k];
+    }
+
+    for (int i = 0; i < num_samples; ++i)
+    {
+        for (size_t k = 0; k < NumChannels; ++k)
         {
+            auto* line = lines[k];
+            auto& write = writes[k];
             auto read = static_cast<SampleType> (write) - times[i];
 
             while (read < 0)
@@ -150,24 +179,24 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
             const auto delayed = frac * line[i1] + (SampleType (1) - frac) * line[i0];
 
             // Transposed direct form II, first order: f = b0 y + s; s = b1 y - a1 f.
-            const auto damped = damping.processSample (delayed);
+            const auto damped = damping_filters[first_channel + k].processSample (delayed);
 
-            line[write] = saturate (damped * block_feedback + samples[i]);
+            line[write] = saturate (damped * block_feedback + samples[k][i]);
 
             if (++write == length)
                 write = 0;
 
-            samples[i] = delayed;
+            samples[k][i] = delayed;
         }
-
-        write_positions[channel] = write;
-
-        // 4. States within +-1e-8 become 0, so a decaying feedback path never runs on denormals.
-        damping.snapToZero();
     }
 
-    // 5. Per-sample ramped gain, the same for every channel at a given sample.
-    output_gain.process (context);
+    for (size_t k = 0; k < NumChannels; ++k)
+    {
+        write_positions[first_channel + k] = writes[k];
+
+        // 4. States within +-1e-8 become 0, so a decaying feedback path never runs on denormals.
+        damping_filters[first_channel + k].snapToZero();
+    }
 }
 
 template class QuorvaneDelay<float>;

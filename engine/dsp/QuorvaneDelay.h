@@ -65,6 +65,10 @@ public:
 private:
     SampleType saturate (SampleType value) const noexcept;
 
+    template <size_t NumChannels>
+    void process_channels (const juce::dsp::AudioBlock<SampleType>& block, size_t first_channel,
+                           int num_samples, SampleType block_feedback) noexcept;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorvaneDelay)
 };
 
