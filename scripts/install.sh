@@ -23,7 +23,7 @@ host="$build_dir/tools/host/quorvane-host"
 # Two plucked notes, one per side, then room for the echoes.
 demo_dir=out
 mkdir -p "$demo_dir"
-sox -q -n -r 48000 -b 16 -c 2 "$demo_dir/demo-in.wav" synth 0.5 pluck C4 pluck G4 gain -6 pad 0 3.5
+sox -q -n -r 48000 -b 16 -c 2 "$demo_dir/demo-in.wav" synth 0.5 pluck C4 pluck G4 fade 0 0.5 0.3 gain -6 pad 0 3.5
 "$host" render "$installed" "$demo_dir/demo-in.wav" "$demo_dir/demo-out.wav" \
     --set mix_mode=5 --set delay1_time=375 --set delay2_time=500 \
     --set delay1_feed=55 --set delay2_feed=45 \
