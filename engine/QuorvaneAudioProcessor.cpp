@@ -137,6 +137,11 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     const auto num_samples = buffer.getNumSamples();
     const auto num_channels = juce::jmin (buffer.getNumChannels(), wet_buffer.getNumChannels());
 
+    // A host that breaks its promise of the prepared block size (or never prepared)
+    // gets its audio back untouched rather than writes past the work buffers.
+    if (num_samples > wet_buffer.getNumSamples())
+        return;
+
     // A non-finite sample would stay in the filters and followers for good.
     for (int channel = 0; channel < num_channels; ++channel)
     {

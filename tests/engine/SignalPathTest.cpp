@@ -237,6 +237,23 @@ TEST (SignalPath, PreparingAgainAtAnotherRateKeepsRunning)
     EXPECT_GT (peak (out, 200, 400), 0.05f) << "the 220-sample echo at the new rate";
 }
 
+TEST (SignalPath, BlocksBeyondThePreparedSizePassThroughUntouched)
+{
+    QuorvaneAudioProcessor unprepared;
+    auto in = impulse (64, 3);
+    auto buffer = in;
+    juce::MidiBuffer midi;
+    unprepared.processBlock (buffer, midi);
+    EXPECT_EQ (buffer.getSample (0, 3), 1.0f);
+
+    Rig rig (48000.0, 64);
+    in = impulse (4096, 7);
+    buffer = in;
+    rig.processor.processBlock (buffer, midi);
+    for (int i = 0; i < in.getNumSamples(); ++i)
+        ASSERT_EQ (buffer.getSample (1, i), in.getSample (1, i)) << i;
+}
+
 TEST (SignalPath, ProcessingAllocatesNothing)
 {
     juce::Random random (9);
