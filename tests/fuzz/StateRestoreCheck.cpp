@@ -1,0 +1,181 @@
+#include "StateRestoreCheck.h"
+
+#include <limits>
+
+namespace
+{
+juce::String describe (const juce::String& id, const char* what, float value)
+{
+    return id + ": " + what + " (" + juce::String (value, 9) + ")";
+}
+
+// The text of a chunk runs from byte 8 for as many bytes as the length field says, or to the end.
+bool holds_utf8_text (const void* data, int size)
+{
+    if (size <= 8)
+        return true;
+
+    const auto length = std::min (size - 8, (int) juce::ByteOrder::littleEndianInt (static_cast<const char*> (data) + 4));
+    return length <= 0 || juce::CharPointer_UTF8::isValidString (static_cast<const char*> (data) + 8, length);
+}
+} // namespace
+
+StateRestoreCheck::StateRestoreCheck (QuorvaneAudioProcessor& p) : processor (p)
+{
+    // Stereo in and out, as the plug-in layer sets up every instance.
+    processor.setPlayConfigDetails (2, 2, 48000.0, block_size);
+    processor.prepareToPlay (48000.0, block_size);
+}
+
+juce::StringArray StateRestoreCheck::parameters_out_of_range (QuorvaneAudioProcessor& p)
+{
+    juce::StringArray problems;
+
+    for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
+    {
+        const auto id = QuorvaneParameters::get_id_for_parameter (i);
+        const auto value = p.parameter_state.getRawParameterValue (id)->load();
+        const auto& range = p.parameter_state.getParameter (id)->getNormalisableRange();
+
+        if (! std::isfinite (value))
+            problems.add (describe (id, "not finite", value));
+        else if (value < range.start || value > range.end)
+            problems.add (describe (id, "outside its range", value));
+    }
+
+    return problems;
+}
+
+std::vector<float> StateRestoreCheck::raw_values (QuorvaneAudioProcessor& p)
+{
+    std::vector<float> values;
+
+    for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
+        values.push_back (p.parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (i))->load());
+
+    return values;
+}
+
+StateRestoreCheck::Outcome StateRestoreCheck::restore (const void* data, size_t size)
+{
+    const auto size_in_bytes = (int) std::min (size, (size_t) std::numeric_limits<int>::max());
+    const auto values_before = raw_values (processor);
+    const auto tree_before = processor.parameter_state.copyState();
+
+    processor.setStateInformation (data, size_in_bytes);
+
+    Outcome outcome;
+    outcome.problems = parameters_out_of_range (processor);
+    outcome.changed_state = raw_values (processor) != values_before
+                         || ! processor.parameter_state.copyState().isEquivalentTo (tree_before);
+
+    if (outcome.changed_state)
+    {
+        // Only a document of ours may change the state. The framework's own chunk reader
+        // decides, once the text is known to be UTF-8: it reads past the end of text that is not.
+        std::unique_ptr<juce::XmlElement> document;
+        if (holds_utf8_text (data, size_in_bytes))
+            document = juce::AudioProcessor::getXmlFromBinary (data, size_in_bytes);
+
+        if (document == nullptr || ! document->hasTagName (tree_before.getType().toString()))
+        {
+            outcome.problems.add ("a chunk without a document of ours changed the state");
+        }
+        else
+        {
+            check_document_was_restored (*document, values_before, outcome.problems);
+            check_round_trip (outcome.problems);
+        }
+    }
+
+    check_block_is_finite (outcome.problems);
+    return outcome;
+}
+
+void StateRestoreCheck::check_document_was_restored (const juce::XmlElement& document,
+                                                     const std::vector<float>& before,
+                                                     juce::StringArray& problems)
+{
+    // The document as the state tree writes it back, where of an attribute given twice the last counts.
+    const auto tree = juce::ValueTree::fromXml (juce::ValueTree::fromXml (document).toXmlString());
+    if (! tree.isValid())
+    {
+        problems.add ("restored a document that does not read back once written");
+        return;
+    }
+
+    // The framework walks the tree's children in order, whatever their tag, and each one
+    // that carries a parameter's ID sets that parameter: the last one wins.
+    const auto after = raw_values (processor);
+
+    for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
+    {
+        const auto id = QuorvaneParameters::get_id_for_parameter (i);
+        const auto& parameter = *processor.parameter_state.getParameter (id);
+
+        juce::ValueTree source;
+        for (const auto& child : tree)
+            if (child.getProperty ("id").toString() == id)
+                source = child;
+
+        auto expected = before[(size_t) i];
+
+        if (source.isValid() && ! source.hasProperty ("value"))
+            expected = parameter.convertFrom0to1 (parameter.getDefaultValue());
+        else if (source.isValid() && std::isfinite ((float) source["value"]))
+            expected = parameter.convertFrom0to1 (parameter.convertTo0to1 ((float) source["value"]));
+
+        // Normalising there and back may move a value by a rounding step, never further.
+        const auto& range = parameter.getNormalisableRange();
+        const auto tolerance = 1.0e-5f * (range.end - range.start);
+
+        if (! (std::abs (after[(size_t) i] - expected) <= tolerance))
+            problems.add (describe (id, source.isValid() ? "not the document's value" : "not kept although the document lacks it",
+                                    after[(size_t) i])
+                          + ", expected " + juce::String (expected, 9));
+    }
+}
+
+void StateRestoreCheck::check_round_trip (juce::StringArray& problems)
+{
+    juce::MemoryBlock snapshot;
+    processor.getStateInformation (snapshot);
+    const auto values = raw_values (processor);
+
+    if (juce::AudioProcessor::getXmlFromBinary (snapshot.getData(), (int) snapshot.getSize()) == nullptr)
+        problems.add ("the restored state's snapshot does not read back");
+
+    processor.setStateInformation (snapshot.getData(), (int) snapshot.getSize());
+
+    juce::MemoryBlock again;
+    processor.getStateInformation (again);
+
+    const auto values_again = raw_values (processor);
+    for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
+        if (values_again[(size_t) i] != values[(size_t) i])
+            problems.add (describe (QuorvaneParameters::get_id_for_parameter (i),
+                                    "changed by restoring the restored state's own snapshot", values_again[(size_t) i])
+                          + ", was " + juce::String (values[(size_t) i], 9));
+    if (again != snapshot)
+        problems.add ("the restored state's snapshot does not survive its own round trip");
+}
+
+void StateRestoreCheck::check_block_is_finite (juce::StringArray& problems)
+{
+    // A loud, full-band input: an impulse train at full scale, alternating in sign.
+    block.clear();
+    for (int channel = 0; channel < block.getNumChannels(); ++channel)
+        for (int n = 0; n < block_size; n += 8)
+            block.setSample (channel, n, (n / 8) % 2 == 0 ? 1.0f : -1.0f);
+
+    processor.processBlock (block, midi);
+
+    for (int channel = 0; channel < block.getNumChannels(); ++channel)
+        for (int n = 0; n < block_size; ++n)
+            if (! std::isfinite (block.getSample (channel, n)))
+            {
+                problems.add ("the block after the restore is not finite at channel " + juce::String (channel)
+                              + ", sample " + juce::String (n));
+                return;
+            }
+}
