@@ -1,0 +1,278 @@
+// Golden renders: every routing, distortion, LFO shape and modulation target, rendered
+// through the processor (and the random LFO shapes through the objects, seeded), hashed
+// bit for bit and compared with hashes stored from an earlier build. Any change of any
+// output bit fails. When a change of the sound is intended, regenerate the stored hashes:
+//
+//     QUORVANE_REGENERATE_GOLDEN=1 build/tests/engine/QuorvaneEngineTests --gtest_filter='GoldenRender.*'
+//
+// which rewrites tests/engine/GoldenRenderHashes.txt; commit it with the change.
+
+#include "QuorvaneAudioProcessor.h"
+#include "QuorvaneDelay.h"
+#include "QuorvaneLFO.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+using Settings = std::vector<std::pair<const char*, float>>;
+
+struct Case
+{
+    const char* name;
+    double sample_rate;
+    int block;
+    Settings first;  // from the start
+    Settings second; // from halfway, so ramps, glides and smoothers move
+};
+
+// The worst case of the benchmarks, but with a table shape on LFO 1: the random shapes
+// draw from a seed the processor picks itself.
+const Settings worst_case {
+    { "mix_mode", 1.0f }, { "distortion_type", 2.0f }, { "distortion_drive", 100.0f },
+    { "lfo1_wave", 0.0f }, { "lfo1_rate", 5.0f }, { "lfo2_rate", 0.3f },
+    { "delay1_time_mod_src", 5.0f }, { "delay1_feed_mod_src", 3.0f },
+    { "delay2_time_mod_src", 8.0f }, { "delay2_feed_mod_src", 2.0f },
+    { "delay1_time_mod_depth", 100.0f }, { "delay1_feed_mod_depth", 100.0f },
+    { "delay2_time_mod_depth", 100.0f }, { "delay2_feed_mod_depth", 100.0f },
+};
+
+const std::vector<Case>& cases()
+{
+    static const std::vector<Case> all {
+        { "defaults", 48000.0, 512, {}, {} },
+        { "worst_case", 48000.0, 512, worst_case, {} },
+        { "parallel_soft_clip_sine", 48000.0, 512,
+          { { "mix_mode", 0.0f }, { "distortion_type", 0.0f }, { "distortion_drive", 70.0f },
+            { "lfo1_wave", 0.0f }, { "lfo1_rate", 2.0f },
+            { "delay1_time_mod_src", 5.0f }, { "delay1_time_mod_depth", 40.0f },
+            { "delay1_feed_mod_src", 1.0f }, { "delay1_feed_mod_depth", 80.0f },
+            { "env1_sens", 12.0f }, { "env1_attack", 1.0f }, { "env1_release", 250.0f } },
+          { { "delay1_time", 300.0f }, { "master_amp", 3.0f }, { "master_dry_wet", 80.0f } } },
+        { "serial_hard_clip_square", 44100.0, 100,
+          { { "mix_mode", 1.0f }, { "distortion_type", 1.0f }, { "distortion_drive", 100.0f },
+            { "lfo1_wave", 1.0f }, { "lfo1_rate", 7.0f }, { "delay1_feed", 95.0f }, { "delay1_damp", 2000.0f },
+            { "delay1_time_mod_src", 6.0f }, { "delay1_time_mod_depth", 100.0f },
+            { "delay2_time_mod_src", 2.0f }, { "delay2_time_mod_depth", 70.0f },
+            { "delay2_feed_mod_src", 7.0f }, { "delay2_feed_mod_depth", 100.0f } },
+          { { "delay2_damp", 500.0f }, { "delay1_amp", -12.0f }, { "lfo1_rate", 0.5f } } },
+        { "reverse_serial_overdrive_saw_up", 48000.0, 512,
+          { { "mix_mode", 2.0f }, { "distortion_type", 2.0f }, { "distortion_drive", 50.0f },
+            { "lfo2_wave", 2.0f }, { "lfo2_rate", 3.0f },
+            { "delay1_time_mod_src", 7.0f }, { "delay1_time_mod_depth", 60.0f },
+            { "delay2_time_mod_src", 3.0f }, { "delay2_time_mod_depth", 60.0f },
+            { "delay2_feed_mod_src", 4.0f }, { "delay2_feed_mod_depth", 50.0f },
+            { "env2_sens", -6.0f }, { "env2_attack", 60.0f }, { "env2_release", 10.0f } },
+          { { "distortion_type", 3.0f } } },
+        { "solo_1_foldover_saw_down", 48000.0, 333,
+          { { "mix_mode", 3.0f }, { "distortion_type", 3.0f }, { "distortion_drive", 100.0f },
+            { "lfo2_wave", 3.0f }, { "lfo2_rate", 40.0f }, { "delay1_time", 1.0f }, { "delay2_time", 2000.0f },
+            { "delay1_time_mod_src", 8.0f }, { "delay1_time_mod_depth", 100.0f },
+            { "delay2_time_mod_src", 4.0f }, { "delay2_time_mod_depth", 100.0f } },
+          { { "delay1_time", 1500.0f }, { "delay2_time", 1.0f } } },
+        { "solo_2_triangle_synced", 96000.0, 512,
+          { { "mix_mode", 4.0f }, { "distortion_type", 3.0f }, { "distortion_drive", 20.0f },
+            { "lfo1_wave", 4.0f }, { "lfo1_sync", 1.0f }, { "lfo1_synced_rate", 10.0f },
+            { "delay2_time_mod_src", 5.0f }, { "delay2_time_mod_depth", 100.0f },
+            { "delay2_feed_mod_src", 6.0f }, { "delay2_feed_mod_depth", 30.0f } },
+          {} },
+        { "stereo_split_soft_clip_hot", 48000.0, 512,
+          { { "mix_mode", 5.0f }, { "distortion_type", 0.0f }, { "distortion_drive", 100.0f },
+            { "master_amp", 6.0f }, { "master_dry_wet", 100.0f }, { "delay2_time", 37.0f },
+            { "delay1_time_mod_src", 1.0f }, { "delay1_time_mod_depth", 100.0f } },
+          { { "master_amp", -36.0f }, { "master_dry_wet", 0.0f } } },
+        { "reverse_stereo_split_modes", 44100.0, 1,
+          { { "mix_mode", 6.0f }, { "distortion_type", 2.0f }, { "distortion_drive", 0.0f },
+            { "delay1_time_mod_src", 3.0f }, { "delay1_time_mod_depth", 25.0f } },
+          { { "mix_mode", 0.0f }, { "distortion_type", 1.0f } } },
+    };
+    return all;
+}
+
+// FNV-1a over the bits of every sample.
+struct Hash
+{
+    void add (const float* samples, int num_samples)
+    {
+        for (int i = 0; i < num_samples; ++i)
+        {
+            std::uint32_t bits;
+            std::memcpy (&bits, samples + i, sizeof (bits));
+
+            for (int byte = 0; byte < 4; ++byte)
+            {
+                value ^= (bits >> (8 * byte)) & 0xffu;
+                value *= 0x100000001b3ull;
+            }
+        }
+    }
+
+    std::uint64_t value = 0xcbf29ce484222325ull;
+};
+
+// Three seconds of noise in bursts of changing level, so the followers attack and release.
+juce::AudioBuffer<float> test_input (double sample_rate)
+{
+    const auto length = (int) (3.0 * sample_rate);
+    juce::AudioBuffer<float> input (2, length);
+    juce::Random random (20240611);
+
+    for (int i = 0; i < length; ++i)
+    {
+        const auto burst = (i / (int) (0.25 * sample_rate)) % 4;
+        const auto level = burst == 3 ? 0.0f : 0.3f * (float) (burst + 1);
+
+        for (int channel = 0; channel < 2; ++channel)
+            input.setSample (channel, i, level * (2.0f * random.nextFloat() - 1.0f));
+    }
+
+    return input;
+}
+
+void apply (QuorvaneAudioProcessor& processor, const Settings& settings)
+{
+    for (const auto& [id, value] : settings)
+    {
+        auto* parameter = processor.parameter_state.getParameter (id);
+        ASSERT_NE (parameter, nullptr) << id;
+        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+    }
+}
+
+std::uint64_t render (const Case& c)
+{
+    QuorvaneAudioProcessor processor;
+    processor.setPlayConfigDetails (2, 2, c.sample_rate, c.block);
+    processor.prepareToPlay (c.sample_rate, c.block);
+    apply (processor, c.first);
+
+    auto audio = test_input (c.sample_rate);
+    const auto length = audio.getNumSamples();
+    juce::MidiBuffer midi;
+    Hash hash;
+
+    for (int start = 0; start < length; start += c.block)
+    {
+        if (start <= length / 2 && length / 2 < start + c.block)
+            apply (processor, c.second);
+
+        const auto num_samples = juce::jmin (c.block, length - start);
+        juce::AudioBuffer<float> view (audio.getArrayOfWritePointers(), 2, start, num_samples);
+        processor.processBlock (view, midi);
+    }
+
+    for (int channel = 0; channel < 2; ++channel)
+        hash.add (audio.getReadPointer (channel), length);
+
+    return hash.value;
+}
+
+// The random shapes with a fixed seed, each sweeping a delay's time and feedback.
+std::uint64_t render_random_lfo (int wave)
+{
+    constexpr double sample_rate = 48000.0;
+    constexpr int block = 512;
+    const juce::dsp::ProcessSpec spec { sample_rate, (juce::uint32) block, 2 };
+
+    QuorvaneLFO lfo;
+    lfo.random.setSeed (wave);
+    lfo.wave = wave;
+    lfo.lfo.frequency = 9.0f;
+    lfo.glide_rate = 9.0f;
+    lfo.prepare (sample_rate, block);
+    lfo.random_smoother.set_glide_length ((int) (lfo.sample_rate / lfo.glide_rate));
+
+    crvl::dsp::QuorvaneDelay<float> delay;
+    delay.max_delay_seconds = 0.5f;
+    delay.prepare (spec);
+    delay.delay_samples.setCurrentAndTargetValue (2000.0f);
+    delay.feedback = 0.7f;
+    delay.time_mod_source = lfo.output.getReadPointer (0);
+    delay.time_mod_depth = 1.0f;
+    delay.feedback_mod_source = lfo.output.getReadPointer (1);
+    delay.feedback_mod_depth = 1.0f;
+
+    auto audio = test_input (sample_rate);
+    Hash hash;
+
+    for (int start = 0; start + block <= audio.getNumSamples(); start += block)
+    {
+        lfo.process (block);
+        hash.add (lfo.output.getReadPointer (0), block);
+        hash.add (lfo.output.getReadPointer (1), block);
+
+        auto view = juce::dsp::AudioBlock<float> (audio).getSubBlock ((size_t) start, (size_t) block);
+        delay.process (juce::dsp::ProcessContextReplacing<float> (view));
+        hash.add (view.getChannelPointer (0), block);
+        hash.add (view.getChannelPointer (1), block);
+    }
+
+    return hash.value;
+}
+
+std::map<std::string, std::uint64_t> render_all()
+{
+    std::map<std::string, std::uint64_t> hashes;
+
+    for (const auto& c : cases())
+        hashes[c.name] = render (c);
+
+    hashes["lfo_random"] = render_random_lfo (QuorvaneLFO::random_shape);
+    hashes["lfo_smooth_random"] = render_random_lfo (QuorvaneLFO::smooth_random_shape);
+    return hashes;
+}
+
+const juce::File golden_file { QUORVANE_GOLDEN_RENDER_HASHES };
+
+std::map<std::string, std::uint64_t> read_golden()
+{
+    std::map<std::string, std::uint64_t> hashes;
+    juce::StringArray lines;
+    lines.addLines (golden_file.loadFileAsString());
+
+    for (const auto& line : lines)
+    {
+        const auto name = line.upToFirstOccurrenceOf (" ", false, false).trim();
+        const auto value = line.fromFirstOccurrenceOf (" ", false, false).trim();
+
+        if (name.isNotEmpty() && ! name.startsWith ("#"))
+            hashes[name.toStdString()] = std::strtoull (value.toRawUTF8(), nullptr, 16);
+    }
+
+    return hashes;
+}
+} // namespace
+
+TEST (GoldenRender, EveryRoutingDistortionAndModulationRendersTheStoredBits)
+{
+    const auto rendered = render_all();
+
+    if (const auto* regenerate = std::getenv ("QUORVANE_REGENERATE_GOLDEN"); regenerate != nullptr && std::string (regenerate) == "1")
+    {
+        juce::String text ("# FNV-1a hashes of GoldenRenderTest's renders; regenerate as that test describes.\n");
+
+        for (const auto& [name, value] : rendered)
+            text << juce::String (name) << " " << juce::String::toHexString ((juce::int64) value) << "\n";
+
+        ASSERT_TRUE (golden_file.replaceWithText (text));
+        GTEST_SKIP() << "rewrote " << golden_file.getFullPathName();
+    }
+
+    const auto golden = read_golden();
+    ASSERT_EQ (golden.size(), rendered.size()) << "missing or extra stored hashes in " << golden_file.getFullPathName();
+
+    for (const auto& [name, value] : rendered)
+    {
+        const auto stored = golden.find (name);
+        ASSERT_NE (stored, golden.end()) << name;
+        EXPECT_EQ (stored->second, value) << name << " renders other bits than the stored ones";
+    }
+}
