@@ -167,8 +167,7 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
     update_envelope (envelope1, index::env1_sens);
     update_envelope (envelope2, index::env1_sens + 3);
-    envelope1.process (buffer, num_samples);
-    envelope2.process (buffer, num_samples);
+    QuorvaneEnvelopeFollower::process_pair (envelope1, envelope2, buffer, num_samples);
 
     update_lfo (lfo1, index::lfo1_rate);
     update_lfo (lfo2, index::lfo2_rate);

@@ -1,5 +1,6 @@
 #include "QuorvaneEnvelopeFollower.h"
 
+#include <array>
 #include <cmath>
 
 void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_block_size, int num_channels)
@@ -15,25 +16,45 @@ void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_bloc
     envelope = 0.0f;
 }
 
-void QuorvaneEnvelopeFollower::process (juce::AudioBuffer<float>& input, int num_samples) noexcept
+namespace
+{
+// Follows `input` with each of the followers in one pass. Each follower is its own
+// recurrence, latency-bound on its float <-> double round trips; side by side in one
+// loop they overlap instead of running one after the other. The arithmetic of each is
+// exactly that of a follower alone.
+template <size_t NumFollowers>
+void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& followers,
+             juce::AudioBuffer<float>& input, int num_samples) noexcept
 {
     const int num_channels = input.getNumChannels();
 
-    jassert (num_channels >= 1 && num_channels <= work_buffer.getNumChannels());
-    jassert (num_samples <= work_buffer.getNumSamples() && num_samples <= output.getNumSamples());
+    std::array<double, NumFollowers> attack_coefficients, release_coefficients;
+    std::array<float, NumFollowers> gains, envelopes;
+    std::array<float*, NumFollowers> levels;
 
-    // 1. A buffer marked as clear copies as zeros.
-    for (int channel = 0; channel < num_channels; ++channel)
-        work_buffer.copyFrom (channel, 0, input, channel, 0, num_samples);
+    for (size_t f = 0; f < NumFollowers; ++f)
+    {
+        auto& follower = *followers[f];
 
-    // 2. Once per block, in double.
-    const double attack_coefficient = std::exp (-1.0 / static_cast<double> (attack));
-    const double release_coefficient = std::exp (-1.0 / static_cast<double> (release));
+        jassert (num_channels >= 1 && num_channels <= follower.work_buffer.getNumChannels());
+        jassert (num_samples <= follower.work_buffer.getNumSamples() && num_samples <= follower.output.getNumSamples());
+
+        // 1. A buffer marked as clear copies as zeros.
+        for (int channel = 0; channel < num_channels; ++channel)
+            follower.work_buffer.copyFrom (channel, 0, input, channel, 0, num_samples);
+
+        // 2. Once per block, in double.
+        attack_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.attack));
+        release_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.release));
+        gains[f] = follower.gain;
+        envelopes[f] = follower.envelope;
+        levels[f] = follower.output.getWritePointer (0);
+    }
+
     const double channel_share = 1.0 / static_cast<double> (num_channels);
 
-    const float* const* channels = work_buffer.getArrayOfReadPointers();
-    auto* level = output.getWritePointer (0);
-    auto* inverted = output.getWritePointer (1);
+    // Every work buffer holds the same copy of the input: the first one serves all.
+    const float* const* channels = followers[0]->work_buffer.getArrayOfReadPointers();
 
     // 3. The rounding points are fixed: the mean in double rounded to float, the
     // gain in float, the decayed envelope rounded to float, the sum in double rounded to float.
@@ -44,16 +65,41 @@ void QuorvaneEnvelopeFollower::process (juce::AudioBuffer<float>& input, int num
         for (int channel = 0; channel < num_channels; ++channel)
             sum += std::abs (channels[channel][i]);
 
-        const float x = static_cast<float> (static_cast<double> (sum) * channel_share) * gain;
-        const double k = x > envelope ? attack_coefficient : release_coefficient; // a tie releases
+        const float mean = static_cast<float> (static_cast<double> (sum) * channel_share);
 
-        const float decayed = static_cast<float> (static_cast<double> (envelope) * k);
-        envelope = static_cast<float> (static_cast<double> (decayed) + static_cast<double> (x) * (1.0 - k));
+        for (size_t f = 0; f < NumFollowers; ++f)
+        {
+            const float x = mean * gains[f];
+            const double k = x > envelopes[f] ? attack_coefficients[f] : release_coefficients[f]; // a tie releases
 
-        level[i] = envelope;
+            const float decayed = static_cast<float> (static_cast<double> (envelopes[f]) * k);
+            envelopes[f] = static_cast<float> (static_cast<double> (decayed) + static_cast<double> (x) * (1.0 - k));
+
+            levels[f][i] = envelopes[f];
+        }
     }
 
-    // 4. 1 - clamp (envelope, 0, 1).
-    for (int i = 0; i < num_samples; ++i)
-        inverted[i] = level[i] < 0.0f ? 1.0f : 1.0f - juce::jmin (1.0f, level[i]);
+    for (size_t f = 0; f < NumFollowers; ++f)
+    {
+        followers[f]->envelope = envelopes[f];
+
+        // 4. 1 - clamp (envelope, 0, 1).
+        const auto* level = levels[f];
+        auto* inverted = followers[f]->output.getWritePointer (1);
+
+        for (int i = 0; i < num_samples; ++i)
+            inverted[i] = level[i] < 0.0f ? 1.0f : 1.0f - juce::jmin (1.0f, level[i]);
+    }
+}
+} // namespace
+
+void QuorvaneEnvelopeFollower::process (juce::AudioBuffer<float>& input, int num_samples) noexcept
+{
+    follow<1> ({ this }, input, num_samples);
+}
+
+void QuorvaneEnvelopeFollower::process_pair (QuorvaneEnvelopeFollower& first, QuorvaneEnvelopeFollower& second,
+                                             juce::AudioBuffer<float>& input, int num_samples) noexcept
+{
+    follow<2> ({ &first, &second }, input, num_samples);
 }
