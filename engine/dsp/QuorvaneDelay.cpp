@@ -138,6 +138,21 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
     output_gain.process (context);
 }
 
+namespace
+{
+    // The state of a first-order filter, read through its public interface: the filter's
+    // output for an input whose product with b0 is -0 is that state exactly, whatever its
+    // value or sign (-0 + s = s). The probe moves the state, so it is put back at once.
+    template <typename SampleType>
+    SampleType read_first_order_state (juce::dsp::IIR::Filter<SampleType>& filter, SampleType b0) noexcept
+    {
+        const auto probe = std::signbit (b0) ? SampleType (0) : -SampleType (0);
+        const auto state = filter.processSample (probe);
+        filter.reset (state);
+        return state;
+    }
+}
+
 template <typename SampleType>
 template <size_t NumChannels>
 void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<SampleType>& block, size_t first_channel,
@@ -150,21 +165,48 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
 
     std::array<SampleType*, NumChannels> samples, lines;
     std::array<int, NumChannels> writes;
+    std::array<juce::dsp::IIR::Filter<SampleType>*, NumChannels> filters;
+
+    // The filters' first-order step, taken here with its coefficients and state in registers
+    // rather than through processSample, which checks the order and goes through memory on
+    // every sample. Same products, same order, so the same bits; any other order (or a
+    // coefficient that is not finite, which the probe could not read through) goes the
+    // framework's way.
+    bool inline_damping = true;
+    std::array<SampleType, NumChannels> b0, b1, a1, states;
 
     for (size_t k = 0; k < NumChannels; ++k)
     {
         samples[k] = block.getChannelPointer (first_channel + k);
         lines[k] = delay_line.getWritePointer (static_cast<int> (first_channel + k));
         writes[k] = write_positions[first_channel + k];
+        filters[k] = &damping_filters[first_channel + k];
+
+        const auto& coefficients = *filters[k]->coefficients;
+        const auto* c = coefficients.getRawCoefficients();
+        inline_damping = inline_damping && coefficients.getFilterOrder() == 1 && std::isfinite (c[0]);
+
+        if (inline_damping)
+        {
+            b0[k] = c[0];
+            b1[k] = c[1];
+            a1[k] = c[2];
+        }
     }
+
+    if (inline_damping)
+        for (size_t k = 0; k < NumChannels; ++k)
+            states[k] = read_first_order_state (*filters[k], b0[k]);
 
     for (int i = 0; i < num_samples; ++i)
     {
+        const auto time = times[i];
+
         for (size_t k = 0; k < NumChannels; ++k)
         {
-            auto* line = lines[k];
+            auto* const line = lines[k];
             auto& write = writes[k];
-            auto read = static_cast<SampleType> (write) - times[i];
+            auto read = static_cast<SampleType> (write) - time;
 
             while (read < 0)
                 read += length_f;
@@ -179,14 +221,24 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
             const auto delayed = frac * line[i1] + (SampleType (1) - frac) * line[i0];
 
             // Transposed direct form II, first order: f = b0 y + s; s = b1 y - a1 f.
-            const auto damped = damping_filters[first_channel + k].processSample (delayed);
+            SampleType damped;
 
-            line[write] = saturate (damped * block_feedback + samples[k][i]);
+            if (inline_damping)
+            {
+                damped = (b0[k] * delayed) + states[k];
+                states[k] = (b1[k] * delayed) - (a1[k] * damped);
+            }
+            else
+            {
+                damped = filters[k]->processSample (delayed);
+            }
+
+            const auto input = samples[k][i];
+            samples[k][i] = delayed;
+            line[write] = saturate (damped * block_feedback + input);
 
             if (++write == length)
                 write = 0;
-
-            samples[k][i] = delayed;
         }
     }
 
@@ -194,8 +246,11 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
     {
         write_positions[first_channel + k] = writes[k];
 
+        if (inline_damping)
+            filters[k]->reset (states[k]);
+
         // 4. States within +-1e-8 become 0, so a decaying feedback path never runs on denormals.
-        damping_filters[first_channel + k].snapToZero();
+        filters[k]->snapToZero();
     }
 }
 
