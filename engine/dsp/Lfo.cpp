@@ -61,14 +61,30 @@ void Lfo<SampleType>::advance (int num_samples) noexcept
 
     auto* phases = phase_buffer.getWritePointer (0);
 
+    // In a local: kept in the member, the phase would make a round trip through memory on
+    // every sample, since the compiler must assume the buffer's stores could change it.
+    auto running = phase;
+
     for (int i = 0; i < num_samples; ++i)
     {
-        phases[i] = phase;
-        phase += increment;
+        phases[i] = running;
+        running += increment;
 
-        if (phase >= SampleType (1))
-            phase -= SampleType (1);
+        if (running >= SampleType (1))
+            running -= SampleType (1);
     }
+
+    phase = running;
+}
+
+template <typename SampleType>
+void Lfo<SampleType>::read_block (int shape, const SampleType* phases, SampleType* __restrict destination,
+                                  int num_samples) const noexcept
+{
+    // Here rather than a call per sample: read() inlines, and with the destination marked
+    // as aliasing nothing, the table and the range are looked up once per block.
+    for (int i = 0; i < num_samples; ++i)
+        destination[i] = read (shape, phases[i]);
 }
 
 template <typename SampleType>

@@ -35,6 +35,10 @@ public:
         index_range, then the table's linear interpolation. */
     SampleType read (int shape, SampleType phase_value) const noexcept;
 
+    /** destination[i] = read (shape, phases[i]) for the first num_samples samples; the
+        destination must not overlap the phases. */
+    void read_block (int shape, const SampleType* phases, SampleType* destination, int num_samples) const noexcept;
+
     //==============================================================================
 
     std::vector<std::unique_ptr<juce::dsp::LookupTable<SampleType>>> tables; ///< by shape 0..4

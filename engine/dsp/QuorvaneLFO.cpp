@@ -62,11 +62,10 @@ void QuorvaneLFO::process (int num_samples) noexcept
     // 2. Signal. The shape is fixed for the block, so the choice is made once.
     if (wave >= 0 && wave < crvl::dsp::Lfo<float>::num_table_shapes)
     {
-        for (int i = 0; i < num_samples; ++i)
-        {
-            signal[i] = lfo.read (wave, phases[i]);
-            last_phase = phases[i];
-        }
+        lfo.read_block (wave, phases, signal, num_samples);
+
+        if (num_samples > 0)
+            last_phase = phases[num_samples - 1];
     }
     else if (wave == random_shape)
     {
@@ -81,19 +80,27 @@ void QuorvaneLFO::process (int num_samples) noexcept
     }
     else if (wave == smooth_random_shape)
     {
+        // The glide in a local copy, put back after the block: the compiler would otherwise
+        // reload and store it around every sample written to the output.
+        auto smoother = random_smoother;
+        auto previous = last_phase;
+
         for (int i = 0; i < num_samples; ++i)
         {
-            if (last_phase > phases[i])
+            if (previous > phases[i])
             {
                 held_value = draw_random_value();
                 // A new value glides over the glide length (or jumps at length 0); the
                 // value of the running target changes nothing.
-                random_smoother.setTargetValue (held_value);
+                smoother.setTargetValue (held_value);
             }
 
-            signal[i] = random_smoother.getNextValue();
-            last_phase = phases[i];
+            signal[i] = smoother.getNextValue();
+            previous = phases[i];
         }
+
+        random_smoother = smoother;
+        last_phase = previous;
     }
     else
     {
