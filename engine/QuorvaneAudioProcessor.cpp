@@ -169,13 +169,14 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     update_envelope (envelope2, index::env1_sens + 3);
     QuorvaneEnvelopeFollower::process_pair (envelope1, envelope2, buffer, num_samples);
 
-    update_lfo (lfo1, index::lfo1_rate);
-    update_lfo (lfo2, index::lfo2_rate);
-    lfo1.process (num_samples);
-    lfo2.process (num_samples);
-
+    // The delays first: they read no source yet, but say which LFO outputs they will.
     update_delay (0);
     update_delay (1);
+
+    update_lfo (lfo1, index::lfo1_rate);
+    update_lfo (lfo2, index::lfo2_rate);
+    run_lfo (lfo1, num_samples);
+    run_lfo (lfo2, num_samples);
 
     auto wet = juce::dsp::AudioBlock<float> (wet_buffer).getSubBlock (0, (size_t) num_samples);
     mix_mode = rounded (index::mix_mode);
@@ -214,6 +215,28 @@ void QuorvaneAudioProcessor::update_lfo (QuorvaneLFO& lfo, int first_index) noex
     lfo.lfo.frequency = rate;
     lfo.glide_rate = rate;
     lfo.random_smoother.set_glide_length ((int) (lfo.sample_rate / rate));
+}
+
+void QuorvaneAudioProcessor::run_lfo (QuorvaneLFO& lfo, int num_samples) noexcept
+{
+    // An output is read by the delays within its block or never: unread, it is not written.
+    const auto reads = [&lfo] (const crvl::dsp::QuorvaneDelay<float>& delay)
+    {
+        for (int channel = 0; channel < lfo.output.getNumChannels(); ++channel)
+        {
+            const auto* output = lfo.output.getReadPointer (channel);
+
+            if (delay.time_mod_source == output || delay.feedback_mod_source == output)
+                return true;
+        }
+
+        return false;
+    };
+
+    if (reads (delay1) || reads (delay2))
+        lfo.process (num_samples);
+    else
+        lfo.skip (num_samples);
 }
 
 void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept
@@ -324,6 +347,9 @@ void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int 
 
 void QuorvaneAudioProcessor::mix_dry_wet (juce::AudioBuffer<float>& buffer, int num_samples) noexcept
 {
+    // Settled, the mix is the target at every sample, and so are both gains: the law is
+    // worked once for the block instead of twice per sample.
+    const auto settled = ! dry_wet.isSmoothing();
     auto* ramp = dry_wet_ramp.getWritePointer (0);
 
     for (int i = 0; i < num_samples; ++i)
@@ -338,12 +364,28 @@ void QuorvaneAudioProcessor::mix_dry_wet (juce::AudioBuffer<float>& buffer, int 
     const auto* wet_left = wet_buffer.getReadPointer (0);
     const auto* wet_right = wet_buffer.getReadPointer (1);
 
+    // Equal-power law through the rational cosine approximation.
+    const auto dry_gain_at = [] (float w) { return juce::dsp::FastMathApproximations::cos (w * half_pi); };
+    const auto wet_gain_at = [] (float w) { return juce::dsp::FastMathApproximations::cos ((1.0f - w) * half_pi); };
+
+    if (settled && num_samples > 0)
+    {
+        const auto dry_gain = dry_gain_at (ramp[0]);
+        const auto wet_gain = wet_gain_at (ramp[0]);
+
+        for (int i = 0; i < num_samples; ++i)
+        {
+            left[i] = dry_gain * left[i] + wet_gain * wet_left[i];
+            right[i] = dry_gain * right[i] + wet_gain * wet_right[i];
+        }
+
+        return;
+    }
+
     for (int i = 0; i < num_samples; ++i)
     {
-        // Equal-power law through the rational cosine approximation.
-        const auto w = ramp[i];
-        const auto dry_gain = juce::dsp::FastMathApproximations::cos (w * half_pi);
-        const auto wet_gain = juce::dsp::FastMathApproximations::cos ((1.0f - w) * half_pi);
+        const auto dry_gain = dry_gain_at (ramp[i]);
+        const auto wet_gain = wet_gain_at (ramp[i]);
 
         left[i] = dry_gain * left[i] + wet_gain * wet_left[i];
         right[i] = dry_gain * right[i] + wet_gain * wet_right[i];

@@ -118,3 +118,20 @@ void QuorvaneLFO::process (int num_samples) noexcept
     for (int i = 0; i < num_samples; ++i)
         inverted[i] = signal[i] < 0.0f ? 1.0f : 1.0f - juce::jmin (1.0f, signal[i]);
 }
+
+void QuorvaneLFO::skip (int num_samples) noexcept
+{
+    // A table shape's signal follows from the phase alone, so moving the phase is all that
+    // carries over. The random shapes carry their draws and glides over: they run in full.
+    if (wave >= 0 && wave < crvl::dsp::Lfo<float>::num_table_shapes)
+    {
+        lfo.advance (num_samples);
+
+        if (num_samples > 0)
+            last_phase = lfo.phase_buffer.getReadPointer (0)[num_samples - 1];
+
+        return;
+    }
+
+    process (num_samples);
+}

@@ -45,6 +45,10 @@ public:
     /** Fills the first num_samples samples of both output channels. */
     void process (int num_samples) noexcept;
 
+    /** For a block whose output nobody reads: leaves every field as process would, but
+        output, which it may leave as it was. */
+    void skip (int num_samples) noexcept;
+
     //==============================================================================
 
     juce::AudioBuffer<float> output;      ///< channel 0 signal, channel 1 inverted signal
