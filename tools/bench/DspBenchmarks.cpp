@@ -10,6 +10,7 @@
 // repetition); there, realtime_factor is the slowest repetition's, so take the real-time
 // factor of the fastest as 1e9 / (ns_per_sample x 48000) instead.
 
+#include "FastestRepetition.h"
 #include "QuorvaneDelay.h"
 #include "QuorvaneDistortion.h"
 #include "QuorvaneEnvelopeFollower.h"
@@ -193,16 +194,6 @@ void BM_SyncedRate (benchmark::State& state)
         benchmark::DoNotOptimize (crvl::dsp::SyncTranslator::synced_rate (bpm, index));
         index = (index + 1) % 25;
     }
-}
-} // namespace
-
-namespace
-{
-/** With --benchmark_repetitions, the fastest repetition: the least disturbed by other
-    load on a shared machine. */
-double fastest (const std::vector<double>& values)
-{
-    return *std::min_element (values.begin(), values.end());
 }
 } // namespace
 
