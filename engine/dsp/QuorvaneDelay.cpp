@@ -202,8 +202,6 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
     {
         const auto time = times[i];
 
-        // Unrolled, so each channel's filter state stays in a register.
-#pragma GCC unroll 2
         for (size_t k = 0; k < NumChannels; ++k)
         {
             auto* const line = lines[k];
