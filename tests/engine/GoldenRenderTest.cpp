@@ -175,8 +175,9 @@ std::uint64_t render (const Case& c)
     return hash.value;
 }
 
-// The random shapes with a fixed seed, each sweeping a delay's time and feedback.
-std::uint64_t render_random_lfo (int wave)
+// The random shapes with a fixed seed, each sweeping a delay's time and feedback; with
+// apart_writes, the delay's channels write at different positions of their lines.
+std::uint64_t render_random_lfo (int wave, bool apart_writes = false)
 {
     constexpr double sample_rate = 48000.0;
     constexpr int block = 512;
@@ -193,6 +194,10 @@ std::uint64_t render_random_lfo (int wave)
     crvl::dsp::QuorvaneDelay<float> delay;
     delay.max_delay_seconds = 0.5f;
     delay.prepare (spec);
+
+    if (apart_writes)
+        delay.write_positions[1] = 7777;
+
     delay.delay_samples.setCurrentAndTargetValue (2000.0f);
     delay.feedback = 0.7f;
     delay.time_mod_source = lfo.output.getReadPointer (0);
@@ -227,6 +232,7 @@ std::map<std::string, std::uint64_t> render_all()
 
     hashes["lfo_random"] = render_random_lfo (QuorvaneLFO::random_shape);
     hashes["lfo_smooth_random"] = render_random_lfo (QuorvaneLFO::smooth_random_shape);
+    hashes["lfo_smooth_random_apart_writes"] = render_random_lfo (QuorvaneLFO::smooth_random_shape, true);
     return hashes;
 }
 
