@@ -1,6 +1,8 @@
 #include "QuorvaneDelay.h"
 
+#include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace crvl::dsp
 {
@@ -198,49 +200,75 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
         for (size_t k = 0; k < NumChannels; ++k)
             states[k] = read_first_order_state (*filters[k], b0[k]);
 
-    for (int i = 0; i < num_samples; ++i)
+    // Where a channel reads follows from its write position and the time alone.
+    struct Tap
     {
-        const auto time = times[i];
+        int i0, i1;
+        SampleType frac;
+    };
 
-        for (size_t k = 0; k < NumChannels; ++k)
+    const auto locate = [length_f, longest] (int write, SampleType time) noexcept
+    {
+        auto read = static_cast<SampleType> (write) - time;
+
+        while (read < 0)
+            read += length_f;
+
+        while (read >= length_f)
+            read -= length_f;
+
+        const auto i0 = static_cast<int> (read);
+        return Tap { i0, read >= longest ? 0 : i0 + 1, read - static_cast<SampleType> (i0) };
+    };
+
+    const auto run = [&] (auto same_positions) noexcept
+    {
+        for (int i = 0; i < num_samples; ++i)
         {
-            auto* const line = lines[k];
-            auto& write = writes[k];
-            auto read = static_cast<SampleType> (write) - time;
+            const auto time = times[i];
 
-            while (read < 0)
-                read += length_f;
+            // Channels at the same write position (all of them, after prepare) read at
+            // the same place: it is worked out once for them.
+            Tap shared_tap {};
 
-            while (read >= length_f)
-                read -= length_f;
+            if constexpr (decltype (same_positions)::value)
+                shared_tap = locate (writes[0], time);
 
-            const auto i0 = static_cast<int> (read);
-            const auto frac = read - static_cast<SampleType> (i0);
-            const auto i1 = read >= longest ? 0 : i0 + 1;
-
-            const auto delayed = frac * line[i1] + (SampleType (1) - frac) * line[i0];
-
-            // Transposed direct form II, first order: f = b0 y + s; s = b1 y - a1 f.
-            SampleType damped;
-
-            if (inline_damping)
+            for (size_t k = 0; k < NumChannels; ++k)
             {
-                damped = (b0[k] * delayed) + states[k];
-                states[k] = (b1[k] * delayed) - (a1[k] * damped);
-            }
-            else
-            {
-                damped = filters[k]->processSample (delayed);
-            }
+                auto* const line = lines[k];
+                auto& write = writes[k];
+                const auto tap = decltype (same_positions)::value ? shared_tap : locate (write, time);
 
-            const auto input = samples[k][i];
-            samples[k][i] = delayed;
-            line[write] = saturate (damped * block_feedback + input);
+                const auto delayed = tap.frac * line[tap.i1] + (SampleType (1) - tap.frac) * line[tap.i0];
 
-            if (++write == length)
-                write = 0;
+                // Transposed direct form II, first order: f = b0 y + s; s = b1 y - a1 f.
+                SampleType damped;
+
+                if (inline_damping)
+                {
+                    damped = (b0[k] * delayed) + states[k];
+                    states[k] = (b1[k] * delayed) - (a1[k] * damped);
+                }
+                else
+                {
+                    damped = filters[k]->processSample (delayed);
+                }
+
+                const auto input = samples[k][i];
+                samples[k][i] = delayed;
+                line[write] = saturate (damped * block_feedback + input);
+
+                if (++write == length)
+                    write = 0;
+            }
         }
-    }
+    };
+
+    if (std::all_of (writes.begin(), writes.end(), [&writes] (int write) { return write == writes[0]; }))
+        run (std::true_type {});
+    else
+        run (std::false_type {});
 
     for (size_t k = 0; k < NumChannels; ++k)
     {
