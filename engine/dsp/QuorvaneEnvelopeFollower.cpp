@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_block_size, int num_channels)
 {
@@ -18,6 +20,22 @@ void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_bloc
 
 namespace
 {
+// condition ? if_true : if_false, chosen by bits rather than by a branch: on a noisy input
+// the attack/release choice is close to a coin toss, which a branch keeps mispredicting.
+double select (bool condition, double if_true, double if_false) noexcept
+{
+    std::uint64_t true_bits, false_bits;
+    std::memcpy (&true_bits, &if_true, sizeof (double));
+    std::memcpy (&false_bits, &if_false, sizeof (double));
+
+    const auto mask = std::uint64_t (0) - static_cast<std::uint64_t> (condition);
+    const auto bits = (true_bits & mask) | (false_bits & ~mask);
+
+    double chosen;
+    std::memcpy (&chosen, &bits, sizeof (double));
+    return chosen;
+}
+
 // Follows `input` with each of the followers in one pass. Each follower is its own
 // recurrence, latency-bound on its float <-> double round trips; side by side in one
 // loop they overlap instead of running one after the other. The arithmetic of each is
@@ -70,7 +88,7 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
         for (size_t f = 0; f < NumFollowers; ++f)
         {
             const float x = mean * gains[f];
-            const double k = x > envelopes[f] ? attack_coefficients[f] : release_coefficients[f]; // a tie releases
+            const double k = select (x > envelopes[f], attack_coefficients[f], release_coefficients[f]); // a tie releases
 
             const float decayed = static_cast<float> (static_cast<double> (envelopes[f]) * k);
             envelopes[f] = static_cast<float> (static_cast<double> (decayed) + static_cast<double> (x) * (1.0 - k));
