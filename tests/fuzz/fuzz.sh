@@ -13,4 +13,4 @@ cmake --build "$build_dir" --parallel "$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure
 
 # What the bounded run reached: executions and coverage.
-grep -h -E "^#[0-9]+ +DONE|^stat::number_of_executed_units" "$build_dir/Testing/Temporary/LastTest.log" || true
+grep -h -E "^#[0-9]+[[:space:]]+DONE|^stat::number_of_executed_units" "$build_dir/Testing/Temporary/LastTest.log" || true
