@@ -37,6 +37,74 @@ float stable_damping_frequency (float frequency, float sample_rate) noexcept
     return juce::jmin (frequency, 0.49f * sample_rate);
 }
 
+// The text of a chunk, as the framework's reader would take it, must be well-formed
+// UTF-8: its decoder steps past the end of the data to finish a truncated sequence.
+bool holds_valid_utf8_text (const void* data, int size_in_bytes)
+{
+    constexpr int header_size = 8;
+
+    if (data == nullptr || size_in_bytes <= header_size)
+        return true; // the framework's reader refuses these itself
+
+    const auto* bytes = static_cast<const juce::uint8*> (data);
+    const auto declared = (int) juce::ByteOrder::littleEndianInt (bytes + 4);
+    const auto length = juce::jmin (size_in_bytes - header_size, declared);
+    const auto* text = bytes + header_size;
+
+    for (int i = 0; i < length;)
+    {
+        const auto lead = text[i];
+        const int extra = lead < 0x80 ? 0 : (lead >= 0xc2 && lead <= 0xdf) ? 1 : (lead >= 0xe0 && lead <= 0xef) ? 2
+                                          : (lead >= 0xf0 && lead <= 0xf4) ? 3 : -1;
+        if (extra < 0 || i + extra >= length)
+            return false;
+
+        juce::uint32 code = lead & (0x3fu >> extra);
+
+        for (int k = 1; k <= extra; ++k)
+        {
+            if ((text[i + k] & 0xc0) != 0x80)
+                return false;
+            code = (code << 6) | (text[i + k] & 0x3fu);
+        }
+
+        // No overlong forms, surrogates or code points past the last plane.
+        constexpr juce::uint32 smallest[] = { 0, 0x80, 0x800, 0x10000 };
+        if (code < smallest[extra] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)
+            return false;
+
+        i += extra + 1;
+    }
+
+    return true;
+}
+
+// XML forbids an attribute given twice; the framework would read the first and write both.
+bool has_repeated_properties (const juce::ValueTree& tree)
+{
+    for (int i = 0; i < tree.getNumProperties(); ++i)
+        for (int j = i + 1; j < tree.getNumProperties(); ++j)
+            if (tree.getPropertyName (i) == tree.getPropertyName (j))
+                return true;
+
+    for (const auto& child : tree)
+        if (has_repeated_properties (child))
+            return true;
+
+    return false;
+}
+
+bool reads_back_unchanged (const juce::ValueTree& tree)
+{
+    const auto document = tree.createXml();
+    if (document == nullptr)
+        return false;
+
+    const auto text = document->toString (juce::XmlElement::TextFormat().singleLine());
+    const auto parsed = juce::parseXML (text);
+    return parsed != nullptr && juce::ValueTree::fromXml (*parsed).isEquivalentTo (tree);
+}
+
 juce::PropertiesFile::Options preferences_options()
 {
     juce::PropertiesFile::Options options;
@@ -419,6 +487,9 @@ void QuorvaneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void QuorvaneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    if (! holds_valid_utf8_text (data, sizeInBytes))
+        return;
+
     const auto document = getXmlFromBinary (data, sizeInBytes);
 
     if (document == nullptr || ! document->hasTagName (parameter_state.state.getType().toString()))
@@ -427,22 +498,23 @@ void QuorvaneAudioProcessor::setStateInformation (const void* data, int sizeInBy
     restore_state (juce::ValueTree::fromXml (*document));
 }
 
-void QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
+bool QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
 {
     static const juce::Identifier param_type { "PARAM" }, id_key { "id" }, value_key { "value" };
 
+    // A snapshot of the state must read back as the state itself, or every save would
+    // drift from what was restored.
+    if (has_repeated_properties (restored) || ! reads_back_unchanged (restored))
+        return false;
+
     auto tree = restored.createCopy();
 
+    // The framework takes a value from any child that carries a parameter's ID. A value
+    // that is no finite number would poison the audio thread: keep the current one.
     for (auto child : tree)
-    {
-        if (! child.hasType (param_type) || ! child.hasProperty (value_key))
-            continue;
-
-        // A value that is no finite number would poison the audio thread: keep the current one.
         if (auto* current = parameter_state.getRawParameterValue (child[id_key].toString()))
-            if (! std::isfinite ((float) child[value_key]))
+            if (child.hasProperty (value_key) && ! std::isfinite ((float) child[value_key]))
                 child.setProperty (value_key, current->load(), nullptr);
-    }
 
     // The framework would reset a parameter that the tree lacks to its default;
     // it keeps its current value instead, appended in the framework's own (ID) order.
@@ -463,6 +535,7 @@ void QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
     }
 
     parameter_state.replaceState (tree);
+    return true;
 }
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()

@@ -43,8 +43,9 @@ public:
 
     /** Replaces the parameter state with a restored tree. A parameter the tree
         lacks keeps its current value and is appended with it, and a value that
-        is not a finite number is ignored. Message thread only. */
-    void restore_state (const juce::ValueTree& restored);
+        is not a finite number is ignored. A tree whose snapshot would not read
+        back as itself changes nothing and gives false. Message thread only. */
+    bool restore_state (const juce::ValueTree& restored);
 
     const juce::String width_key { "width" };
     const juce::String height_key { "height" };
