@@ -8,19 +8,11 @@
 #include <cstring>
 
 using crvl::dsp::SyncTranslator;
-using crvl::dsp::sync_rate_multipliers;
 
 namespace
 {
-// The sync table: text, cycles per bar, rate at 120 BPM.
-struct Row
-{
-    const char* text;
-    float cycles_per_bar;
-    float hz_at_120;
-};
-
-const Row table[] = {
+// Text, cycles per bar and rate at 120 BPM of each index: dotted 1.5 x, triplet 0.75 x the straight note.
+const struct { const char* text; float cycles_per_bar, hz_at_120; } table[] {
     { "8 BARS", 0.125f, 0.0625f }, { "4 BARS", 0.25f, 0.125f }, { "2 BARS", 0.5f, 0.25f }, { "1 BAR", 1.0f, 0.5f },
     { "1/2D", 3.0f, 1.5f },        { "1/2", 2.0f, 1.0f },       { "1/2T", 1.5f, 0.75f },
     { "1/4D", 6.0f, 3.0f },        { "1/4", 4.0f, 2.0f },       { "1/4T", 3.0f, 1.5f },
@@ -39,80 +31,35 @@ float from_bits (std::uint32_t bits)
 }
 } // namespace
 
-TEST (SyncTranslator, TextOfEveryIndexAndEmptyOutsideTheTable)
+TEST (SyncTranslator, EveryIndexHasItsTextMultiplierAndRate)
 {
-    ASSERT_EQ (std::size (table), sync_rate_multipliers.size());
+    ASSERT_EQ (std::size (table), crvl::dsp::sync_rate_multipliers.size());
 
     for (int i = 0; i < 25; ++i)
-        EXPECT_EQ (SyncTranslator::time_value_to_string (i), juce::String (table[i].text)) << "index " << i;
+    {
+        SCOPED_TRACE (table[i].text);
+        EXPECT_EQ (SyncTranslator::time_value_to_string (i), juce::String (table[i].text));
+        EXPECT_EQ (SyncTranslator::multiplier_for (i), table[i].cycles_per_bar);
+        EXPECT_EQ (SyncTranslator::synced_rate (120.0f, i), table[i].hz_at_120);
+    }
+}
 
-    EXPECT_EQ (SyncTranslator::time_value_to_string (3), "1 BAR");
-    EXPECT_EQ (SyncTranslator::time_value_to_string (24), "1/128T");
-
+TEST (SyncTranslator, IndexOutsideTheTableHasNoTextAndOneCyclePerBar)
+{
     for (int outside : { 25, 26, -1, -25, INT_MIN, INT_MAX })
-        EXPECT_TRUE (SyncTranslator::time_value_to_string (outside).isEmpty()) << "index " << outside;
-}
-
-TEST (SyncTranslator, MultipliersAreCyclesPerBarWithDottedFasterAndTripletSlower)
-{
-    for (size_t i = 0; i < sync_rate_multipliers.size(); ++i)
-        EXPECT_EQ (sync_rate_multipliers[i], table[i].cycles_per_bar) << "index " << i;
-
-    // From "1/2" on, groups of three: dotted = 1.5 x straight, triplet = 0.75 x straight,
-    // straight rows doubling from 2 to 128.
-    float straight = 2.0f;
-
-    for (size_t group_start = 4; group_start < 25; group_start += 3, straight *= 2.0f)
     {
-        SCOPED_TRACE (table[group_start + 1].text);
-        EXPECT_EQ (sync_rate_multipliers[group_start + 1], straight);
-        EXPECT_EQ (sync_rate_multipliers[group_start], 1.5f * straight);
-        EXPECT_EQ (sync_rate_multipliers[group_start + 2], 0.75f * straight);
+        EXPECT_TRUE (SyncTranslator::time_value_to_string (outside).isEmpty()) << outside;
+        EXPECT_EQ (SyncTranslator::synced_rate (120.0f, outside), 0.5f) << outside;
     }
-}
-
-TEST (SyncTranslator, RatesAt120BpmAreHalfTheMultiplier)
-{
-    for (int i = 0; i < 25; ++i)
-        EXPECT_EQ (SyncTranslator::synced_rate (120.0f, i), table[i].hz_at_120) << table[i].text;
-
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 3), 0.5f);
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 8), 2.0f);
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 0), 0.0625f);
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 22), 96.0f);
-
-    // A dotted half is faster than a half, a half triplet slower.
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 4), 1.5f);
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 5), 1.0f);
-    EXPECT_EQ (SyncTranslator::synced_rate (120.0f, 6), 0.75f);
-}
-
-TEST (SyncTranslator, IndexOutsideTheTableGivesOneCyclePerBar)
-{
-    for (int outside : { 25, 100, -1, INT_MIN })
-    {
-        EXPECT_EQ (SyncTranslator::multiplier_for (outside), 1.0f);
-        EXPECT_EQ (SyncTranslator::synced_rate (120.0f, outside), 0.5f) << "index " << outside;
-    }
-}
-
-TEST (SyncTranslator, TempoFloorOf1BpmGivesEightBarsIn1920Seconds)
-{
-    // 60000 ms, 240000 ms, 1920000 ms, all exact in float.
-    EXPECT_EQ (SyncTranslator::synced_rate (1.0f, 0), 1000.0f / 1920000.0f);
-    EXPECT_FLOAT_EQ (SyncTranslator::synced_rate (1.0f, 0), 1.0f / 1920.0f);
 }
 
 TEST (SyncTranslator, RateIsComputedInSinglePrecisionInItsFixedOrder)
 {
-    // Worked by hand in float, step by step: at 1.8 BPM (0x3fe66666) and "1/128D" (M = 192)
-    // 60000 / B = 33333.3359, x 4 = 133333.344, / 192 = 694.444519, 1000 / that = 1.43999982
-    // (0x3fb851ea). B x M / 240 in float, or the whole formula in double, gives 1.44000006
-    // (0x3fb851eb), so a reordered or double-precision formula fails here.
-    EXPECT_EQ (SyncTranslator::synced_rate (1.8f, 22), from_bits (0x3fb851eau));
-    EXPECT_NE (SyncTranslator::synced_rate (1.8f, 22), 1.8f * 192.0f / 240.0f);
+    // 1 BPM, 8 bars: 60000, 240000 and 1920000 ms, all exact.
+    EXPECT_EQ (SyncTranslator::synced_rate (1.0f, 0), 1000.0f / 1920000.0f);
 
-    // The same at 1.8 BPM for "1/2D" (M = 3): 0x3cb851ea, against 0x3cb851eb.
+    // At 1.8 BPM beat, bar, period and rate in float give 0x...1ea; B x M / 240, or double, 0x...1eb.
+    EXPECT_EQ (SyncTranslator::synced_rate (1.8f, 22), from_bits (0x3fb851eau));
     EXPECT_EQ (SyncTranslator::synced_rate (1.8f, 4), from_bits (0x3cb851eau));
 }
 
@@ -127,6 +74,6 @@ TEST (SyncTranslator, TextsAreTheSyncedRateChoicesOfTheParameterLayout)
         ASSERT_EQ (choice->choices.size(), 25) << id;
 
         for (int i = 0; i < 25; ++i)
-            EXPECT_EQ (choice->choices[i], SyncTranslator::time_value_to_string (i)) << id << " index " << i;
+            EXPECT_EQ (choice->choices[i], SyncTranslator::time_value_to_string (i)) << id << " " << i;
     }
 }
