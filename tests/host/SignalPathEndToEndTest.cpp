@@ -1,6 +1,5 @@
-// The signal path heard through the built bundle: impulses tell the seven
-// routings apart, the dry/wet law and its ramp, the host tempo driving a synced
-// LFO, and the framework's bypass.
+// The signal path heard through the built bundle: impulses tell the seven routings apart,
+// the dry/wet law and its ramp, the host tempo driving a synced LFO, and the bypass.
 
 #include "TestBundle.h"
 
@@ -14,11 +13,14 @@ constexpr int delay1_at = 480; // 10 ms
 constexpr int delay2_at = 1200; // 25 ms
 constexpr float echo_threshold = 0.05f;
 
-void set (HostedPlugin& plugin, const juce::String& id, double value)
+void set (HostedPlugin& plugin, std::initializer_list<std::pair<const char*, double>> values)
 {
-    auto* parameter = plugin.find_parameter (id);
-    ASSERT_NE (parameter, nullptr) << id;
-    ASSERT_TRUE (parameter->set_value (value).wasOk()) << id << " = " << value;
+    for (const auto& [id, value] : values)
+    {
+        auto* parameter = plugin.find_parameter (id);
+        ASSERT_NE (parameter, nullptr) << id;
+        ASSERT_TRUE (parameter->set_value (value).wasOk()) << id << " = " << value;
+    }
 }
 
 juce::AudioBuffer<float> render (HostedPlugin& plugin, juce::AudioBuffer<float> buffer)
@@ -42,23 +44,17 @@ juce::AudioBuffer<float> impulse (int length, float amplitude = 0.5f)
     return buffer;
 }
 
-// Two single-echo delays, wet only, unity gains.
+// Two single-echo delays, wet only, unity gains; hard clip at drive 0 is linear below 1.
 std::unique_ptr<HostedPlugin> echo_rig (int mix_mode)
 {
     auto plugin = TestBundle::load (rate);
     if (plugin == nullptr)
         return nullptr;
 
-    set (*plugin, "delay1_time", 10.0);
-    set (*plugin, "delay2_time", 25.0);
-    set (*plugin, "delay1_feed", 0.0);
-    set (*plugin, "delay2_feed", 0.0);
-    set (*plugin, "delay1_amp", 0.0);
-    set (*plugin, "delay2_amp", 0.0);
-    set (*plugin, "master_amp", 0.0);
-    set (*plugin, "master_dry_wet", 100.0);
-    set (*plugin, "distortion_type", 1.0); // hard clip at drive 0: linear below 1
-    set (*plugin, "mix_mode", mix_mode);
+    set (*plugin, { { "delay1_time", 10.0 }, { "delay2_time", 25.0 }, { "delay1_feed", 0.0 }, { "delay2_feed", 0.0 },
+                    { "delay1_amp", 0.0 }, { "delay2_amp", 0.0 }, { "master_amp", 0.0 }, { "master_dry_wet", 100.0 },
+                    { "distortion_type", 1.0 }, { "mix_mode", (double) mix_mode } });
+
     render (*plugin, silence (settle));
     return plugin;
 }
@@ -74,15 +70,11 @@ std::vector<int> echoes (const juce::AudioBuffer<float>& buffer, int channel)
 }
 } // namespace
 
-TEST (SignalPathEndToEnd, EachRoutingPlacesTheEchoesOfItsDelays)
+TEST (SignalPathEndToEnd, EachRoutingPlacesTheEchoesOfItsDelaysParallelIsTheirMeanAndBypassPassesTheInput)
 {
     using Positions = std::vector<int>;
-    const struct
-    {
-        int mix_mode;
-        Positions left, right;
-    } routings[] = {
-        { 0, { delay1_at, delay2_at }, { delay1_at, delay2_at } }, // parallel
+    const struct { int mix_mode; Positions left, right; } routings[] = {
+        { 0, { delay1_at, delay2_at }, { delay1_at, delay2_at } },   // parallel
         { 1, { delay1_at + delay2_at }, { delay1_at + delay2_at } }, // serial
         { 2, { delay1_at + delay2_at }, { delay1_at + delay2_at } }, // reverse serial
         { 3, { delay1_at }, { delay1_at } },                         // solo 1
@@ -90,44 +82,41 @@ TEST (SignalPathEndToEnd, EachRoutingPlacesTheEchoesOfItsDelays)
         { 5, { delay1_at }, { delay2_at } },                         // stereo split
         { 6, { delay2_at }, { delay1_at } },                         // reverse stereo split
     };
+    std::vector<juce::AudioBuffer<float>> outputs;
 
     for (const auto& routing : routings)
     {
         SCOPED_TRACE ("mix_mode " + std::to_string (routing.mix_mode));
         auto plugin = echo_rig (routing.mix_mode);
         ASSERT_NE (plugin, nullptr);
+        outputs.push_back (render (*plugin, impulse (4000)));
+        EXPECT_EQ (echoes (outputs.back(), 0), routing.left);
+        EXPECT_EQ (echoes (outputs.back(), 1), routing.right);
 
-        const auto out = render (*plugin, impulse (4000));
-        EXPECT_EQ (echoes (out, 0), routing.left);
-        EXPECT_EQ (echoes (out, 1), routing.right);
+        // Bypassed, whatever the routing, the input passes untouched.
+        set (*plugin, { { HostedPlugin::bypass_id, 1.0 } });
+        render (*plugin, silence (512));
+        const auto in = impulse (4000, 0.3f), out = render (*plugin, in);
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < in.getNumSamples(); ++i)
+                ASSERT_EQ (out.getSample (c, i), in.getSample (c, i)) << c << ":" << i;
     }
-}
 
-TEST (SignalPathEndToEnd, ParallelIsTheMeanOfBothDelays)
-{
-    auto parallel = echo_rig (0);
-    auto solo = echo_rig (3);
-    ASSERT_NE (parallel, nullptr);
-    ASSERT_NE (solo, nullptr);
-
-    const auto both = render (*parallel, impulse (2000));
-    const auto one = render (*solo, impulse (2000));
-    EXPECT_NEAR (both.getSample (0, delay1_at), 0.5f * one.getSample (0, delay1_at), 2.0e-3f);
+    EXPECT_NEAR (outputs[0].getSample (0, delay1_at), 0.5f * outputs[3].getSample (0, delay1_at), 2.0e-3f);
 }
 
 TEST (SignalPathEndToEnd, SwitchingRoutingBringsInTheTailTheHiddenDelayBuilt)
 {
     auto plugin = echo_rig (3); // solo 1: delay 2 runs unheard
     ASSERT_NE (plugin, nullptr);
-    set (*plugin, "delay2_feed", 90.0);
-    set (*plugin, "delay2_damp", 18000.0);
+    set (*plugin, { { "delay2_feed", 90.0 }, { "delay2_damp", 18000.0 } });
     render (*plugin, silence (512));
 
     const auto while_solo = render (*plugin, impulse (4800));
     EXPECT_EQ (echoes (while_solo, 0), std::vector<int> { delay1_at });
     EXPECT_LT (while_solo.getMagnitude (0, delay1_at + 100, 4800 - delay1_at - 100), 0.01f) << "no trace of delay 2";
 
-    set (*plugin, "mix_mode", 0.0);
+    set (*plugin, { { "mix_mode", 0.0 } });
     const auto after = render (*plugin, silence (4800));
     EXPECT_GT (after.getMagnitude (0, 0, 4800), 0.01f) << "delay 2's repeats arrive once it is heard";
 }
@@ -143,7 +132,7 @@ TEST (SignalPathEndToEnd, DryWetWeightsFollowTheEqualPowerLaw)
         SCOPED_TRACE (c.percent);
         auto plugin = TestBundle::load (rate);
         ASSERT_NE (plugin, nullptr);
-        set (*plugin, "master_dry_wet", c.percent);
+        set (*plugin, { { "master_dry_wet", c.percent } });
         render (*plugin, silence (settle));
 
         // Every delay is at least a sample long, so the impulse itself is dry only.
@@ -160,8 +149,7 @@ TEST (SignalPathEndToEnd, MixRampsOverSixtyMilliseconds)
         SCOPED_TRACE (sample_rate);
         auto plugin = TestBundle::load (sample_rate, 256);
         ASSERT_NE (plugin, nullptr);
-        set (*plugin, "delay1_time", 2000.0); // no echo within the measurement
-        set (*plugin, "delay2_time", 2000.0);
+        set (*plugin, { { "delay1_time", 2000.0 }, { "delay2_time", 2000.0 } }); // no echo within the measurement
 
         // The mix starts fully dry and glides to the default 50 %.
         auto ones = silence (4000);
@@ -185,15 +173,9 @@ TEST (SignalPathEndToEnd, HostTempoDrivesASyncedLfo)
         auto plugin = TestBundle::load (rate);
         EXPECT_NE (plugin, nullptr);
         plugin->play_head.bpm = bpm;
-        set (*plugin, "mix_mode", 3.0);
-        set (*plugin, "master_dry_wet", 100.0);
-        set (*plugin, "delay1_time", 1.0);
-        set (*plugin, "delay1_feed", 50.0);
-        set (*plugin, "delay1_feed_mod_src", 5.0);
-        set (*plugin, "delay1_feed_mod_depth", 100.0);
-        set (*plugin, "lfo1_wave", 1.0);
-        set (*plugin, "lfo1_sync", 1.0);
-        set (*plugin, "lfo1_synced_rate", 8.0); // "1/4"
+        set (*plugin, { { "mix_mode", 3.0 }, { "master_dry_wet", 100.0 }, { "delay1_time", 1.0 }, { "delay1_feed", 50.0 },
+                        { "delay1_feed_mod_src", 5.0 }, { "delay1_feed_mod_depth", 100.0 }, { "lfo1_wave", 1.0 },
+                        { "lfo1_sync", 1.0 }, { "lfo1_synced_rate", 8.0 } }); // "1/4"
 
         const int length = (int) rate * 4;
         juce::AudioBuffer<float> tone (2, length);
@@ -221,18 +203,4 @@ TEST (SignalPathEndToEnd, HostTempoDrivesASyncedLfo)
     // "1/4" is four cycles a bar: 2 Hz at 120 BPM, 1 Hz at 60 BPM.
     EXPECT_NEAR (mean_cycle (120.0), rate / 2.0, 0.03 * rate);
     EXPECT_NEAR (mean_cycle (60.0), rate, 0.03 * rate);
-}
-
-TEST (SignalPathEndToEnd, BypassPassesTheInputUntouched)
-{
-    auto plugin = echo_rig (0);
-    ASSERT_NE (plugin, nullptr);
-    set (*plugin, HostedPlugin::bypass_id, 1.0);
-    render (*plugin, silence (512));
-
-    const auto in = impulse (4000, 0.3f);
-    const auto out = render (*plugin, in);
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < in.getNumSamples(); ++i)
-            ASSERT_EQ (out.getSample (c, i), in.getSample (c, i)) << c << ":" << i;
 }

@@ -4,11 +4,9 @@ juce::AudioBuffer<float> TestAudioFiles::noise (int channels, int frames)
 {
     juce::Random random (20240611);
     juce::AudioBuffer<float> audio (channels, frames);
-
     for (int c = 0; c < channels; ++c)
         for (int i = 0; i < frames; ++i)
             audio.setSample (c, i, 0.25f * (2.0f * random.nextFloat() - 1.0f));
-
     return audio;
 }
 
@@ -16,13 +14,10 @@ void TestAudioFiles::write (const juce::File& file, const juce::AudioBuffer<floa
 {
     file.deleteFile();
     auto stream = file.createOutputStream();
-    jassert (stream != nullptr);
-
-    std::unique_ptr<juce::AudioFormatWriter> writer (
-        juce::WavAudioFormat().createWriterFor (stream.get(), sample_rate, (unsigned int) audio.getNumChannels(), bits, {}, 0));
+    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
+        stream.get(), sample_rate, (unsigned int) audio.getNumChannels(), bits, {}, 0));
     jassert (writer != nullptr);
-    stream.release();
-
+    stream.release(); // the writer owns it now
     writer->writeFromAudioSampleBuffer (audio, 0, audio.getNumSamples());
 }
 
@@ -30,12 +25,8 @@ TestAudioFiles::Wav TestAudioFiles::read (const juce::File& file)
 {
     Wav wav;
     auto stream = file.createInputStream();
-
-    if (stream == nullptr)
-        return wav;
-
-    std::unique_ptr<juce::AudioFormatReader> reader (juce::WavAudioFormat().createReaderFor (stream.release(), true));
-
+    std::unique_ptr<juce::AudioFormatReader> reader (stream == nullptr ? nullptr
+                                                                       : juce::WavAudioFormat().createReaderFor (stream.release(), true));
     if (reader == nullptr)
         return wav;
 
