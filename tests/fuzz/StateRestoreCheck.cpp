@@ -1,12 +1,29 @@
 #include "StateRestoreCheck.h"
 
+#include <charconv>
+#include <cstring>
 #include <limits>
+#include <optional>
 
 namespace
 {
 juce::String describe (const juce::String& id, const char* what, float value)
 {
     return id + ": " + what + " (" + juce::String (value, 9) + ")";
+}
+
+// A value's text as a decimal number, or nothing when it starts with none or is not finite.
+// The framework's own reader would overflow on a long exponent.
+std::optional<float> finite_number_in (const juce::var& value)
+{
+    const auto text = value.toString();
+    float number = 0.0f;
+    const auto result = std::from_chars (text.toRawUTF8(), text.toRawUTF8() + std::strlen (text.toRawUTF8()), number);
+
+    if (result.ec != std::errc() || ! std::isfinite (number))
+        return std::nullopt;
+
+    return number;
 }
 
 // The text of a chunk runs from byte 8 for as many bytes as the length field says, or to the end.
@@ -131,8 +148,8 @@ void StateRestoreCheck::check_document_was_restored (const juce::XmlElement& doc
 
         if (source.isValid() && ! source.hasProperty ("value"))
             expected = parameter.convertFrom0to1 (parameter.getDefaultValue());
-        else if (source.isValid() && std::isfinite ((float) source["value"]))
-            expected = parameter.convertFrom0to1 (parameter.convertTo0to1 ((float) source["value"]));
+        else if (const auto number = source.isValid() ? finite_number_in (source["value"]) : std::nullopt)
+            expected = parameter.convertFrom0to1 (parameter.convertTo0to1 (*number));
 
         // Normalising there and back may move a value by a rounding step, never further.
         const auto& range = parameter.getNormalisableRange();

@@ -148,6 +148,19 @@ TEST (StateRestoreRegressions, ValueThatIsNoNumberIsIgnoredWhateverTheElementsTa
     EXPECT_EQ (StateRestoreCheck::raw_values (processor), before);
 }
 
+TEST (StateRestoreRegressions, NumberWithAnExponentTooLongForTheFrameworkKeepsTheCurrentValue)
+{
+    QuorvaneAudioProcessor processor;
+    StateRestoreCheck check (processor);
+    const auto before = StateRestoreCheck::raw_values (processor);
+
+    // The framework's number reader gathers the exponent in an int, which these overflow.
+    const auto chunk = chunk_of ("<Quorvane_State><PARAM id=\"master_amp\" value=\"-15.882E99942016602\"/>"
+                                 "<PARAM id=\"delay1_time\" value=\"5e-99942016602\"/></Quorvane_State>");
+    EXPECT_EQ (check.restore (chunk.getData(), chunk.getSize()).problems.joinIntoString ("\n"), "");
+    EXPECT_EQ (StateRestoreCheck::raw_values (processor), before);
+}
+
 TEST (StateRestoreRegressions, AttributeGivenTwiceIsSavedAsItWasRestored)
 {
     QuorvaneAudioProcessor processor;
