@@ -2,6 +2,8 @@
 
 #include "SyncTranslator.h"
 
+#include <regex>
+
 namespace
 {
 namespace index
@@ -92,6 +94,18 @@ bool has_repeated_properties (const juce::ValueTree& tree)
             return true;
 
     return false;
+}
+
+// The framework's number reader gathers an exponent in an int, so only a plain
+// decimal number with a short exponent is read as written; it must also fit a float.
+bool is_readable_number (const juce::var& value)
+{
+    static const std::regex plain_decimal { R"(\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?\s*)" };
+
+    if (value.isString() && ! std::regex_match (value.toString().toStdString(), plain_decimal))
+        return false;
+
+    return std::isfinite ((float) value);
 }
 
 bool reads_back_unchanged (const juce::ValueTree& tree)
@@ -510,10 +524,10 @@ bool QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
     auto tree = restored.createCopy();
 
     // The framework takes a value from any child that carries a parameter's ID. A value
-    // that is no finite number would poison the audio thread: keep the current one.
+    // that is no readable finite number would poison the audio thread: keep the current one.
     for (auto child : tree)
         if (auto* current = parameter_state.getRawParameterValue (child[id_key].toString()))
-            if (child.hasProperty (value_key) && ! std::isfinite ((float) child[value_key]))
+            if (child.hasProperty (value_key) && ! is_readable_number (child[value_key]))
                 child.setProperty (value_key, current->load(), nullptr);
 
     // The framework would reset a parameter that the tree lacks to its default;
