@@ -12,15 +12,17 @@ juce::String describe (const juce::String& id, const char* what, float value)
     return id + ": " + what + " (" + juce::String (value, 9) + ")";
 }
 
-// A value's text as a decimal number, or nothing when it starts with none or is not finite.
-// The framework's own reader would overflow on a long exponent.
-std::optional<float> finite_number_in (const juce::var& value)
+// A value's text read whole as a decimal number, "nan" and "inf" included. Anything else, or
+// a number beyond a float's range, reads as the processor chooses: nothing then.
+std::optional<float> whole_number_in (const juce::var& value)
 {
     const auto text = value.toString();
+    const auto* begin = text.toRawUTF8();
+    const auto* end = begin + std::strlen (begin);
     float number = 0.0f;
-    const auto result = std::from_chars (text.toRawUTF8(), text.toRawUTF8() + std::strlen (text.toRawUTF8()), number);
+    const auto result = std::from_chars (begin, end, number);
 
-    if (result.ec != std::errc() || ! std::isfinite (number))
+    if (result.ec != std::errc() || result.ptr != end)
         return std::nullopt;
 
     return number;
@@ -147,9 +149,17 @@ void StateRestoreCheck::check_document_was_restored (const juce::XmlElement& doc
         auto expected = before[(size_t) i];
 
         if (source.isValid() && ! source.hasProperty ("value"))
+        {
             expected = parameter.convertFrom0to1 (parameter.getDefaultValue());
-        else if (const auto number = source.isValid() ? finite_number_in (source["value"]) : std::nullopt)
-            expected = parameter.convertFrom0to1 (parameter.convertTo0to1 (*number));
+        }
+        else if (source.isValid())
+        {
+            const auto number = whole_number_in (source["value"]);
+            if (! number.has_value())
+                continue;
+            if (std::isfinite (*number))
+                expected = parameter.convertFrom0to1 (parameter.convertTo0to1 (*number));
+        }
 
         // Normalising there and back may move a value by a rounding step, never further.
         const auto& range = parameter.getNormalisableRange();
