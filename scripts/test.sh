@@ -6,6 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# A test that hangs fails after this many seconds instead of holding up the run.
+test_timeout=300
+
 build_dir=${QUORVANE_BUILD_DIR:-build}
 asan_dir=${QUORVANE_ASAN_BUILD_DIR:-build-asan}
 fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-60}
@@ -21,7 +24,7 @@ cmake --build "$asan_dir" --parallel "$jobs"
 # LeakSanitizer's scan of thread-local storage crashes once a host has unloaded the
 # bundle (a bug of the GCC 12 runtime), so it leaves thread-local storage out.
 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=use_tls=0:print_suppressions=0 \
-    ctest --test-dir "$asan_dir" --output-on-failure --parallel "$jobs"
+    ctest --test-dir "$asan_dir" --output-on-failure --parallel "$jobs" --timeout "$test_timeout"
 
 echo "== Host state fuzzing for ${fuzz_seconds} s"
 bash tests/fuzz/fuzz.sh "$fuzz_seconds"
@@ -29,4 +32,4 @@ bash tests/fuzz/fuzz.sh "$fuzz_seconds"
 echo "== Test suite"
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build_dir" --parallel "$jobs"
-ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"
+ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs" --timeout "$test_timeout"
