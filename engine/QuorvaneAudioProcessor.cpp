@@ -3,6 +3,7 @@
 #include "SyncTranslator.h"
 
 #include <regex>
+#include <string_view>
 
 namespace
 {
@@ -41,7 +42,9 @@ float stable_damping_frequency (float frequency, float sample_rate) noexcept
 
 // The text of a chunk, as the framework's reader would take it, must be well-formed
 // UTF-8: its decoder steps past the end of the data to finish a truncated sequence.
-bool holds_valid_utf8_text (const void* data, int size_in_bytes)
+// And no processing instruction may follow the declaration: its parser goes round
+// for ever on one followed by text inside an element.
+bool holds_readable_text (const void* data, int size_in_bytes)
 {
     constexpr int header_size = 8;
 
@@ -78,7 +81,14 @@ bool holds_valid_utf8_text (const void* data, int size_in_bytes)
         i += extra + 1;
     }
 
-    return true;
+    const std::string_view view (reinterpret_cast<const char*> (text), (size_t) juce::jmax (0, length));
+    const auto first = view.find_first_not_of (" \t\r\n");
+    auto rest = view.substr (first == std::string_view::npos ? view.size() : first);
+
+    if (rest.substr (0, 5) == "<?xml")
+        rest = rest.substr (juce::jmin (rest.size(), rest.find ("?>")));
+
+    return rest.find ("<?") == std::string_view::npos;
 }
 
 // XML forbids an attribute given twice; the framework would read the first and write both.
@@ -501,7 +511,7 @@ void QuorvaneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void QuorvaneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! holds_valid_utf8_text (data, sizeInBytes))
+    if (! holds_readable_text (data, sizeInBytes))
         return;
 
     const auto document = getXmlFromBinary (data, sizeInBytes);
