@@ -285,3 +285,47 @@ TEST (SignalPath, ProcessingAllocatesNothing)
         }
     }
 }
+
+TEST (SignalPath, BurstThenSilenceStaysBoundedAndDecaysAtEveryRate)
+{
+    for (const double rate : { 8000.0, 22050.0, 32000.0, 44100.0, 48000.0, 88200.0, 96000.0, 100000.0, 130000.0,
+                               176400.0, 192000.0, 300000.0, 352800.0, 384000.0, 705600.0, 768000.0 })
+    {
+        SCOPED_TRACE (rate);
+        Rig rig (rate);
+        rig.set ("master_dry_wet", 100.0f);
+        const auto second = static_cast<int> (rate);
+
+        juce::Random random (3);
+        juce::AudioBuffer<float> burst (2, second / 20);
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < burst.getNumSamples(); ++i)
+                burst.setSample (c, i, random.nextFloat() - 0.5f);
+
+        rig.run (burst);
+        const auto tail = rig.run_silence (3 * second);
+        EXPECT_TRUE (all_finite (tail));
+        EXPECT_LT (peak (tail, 0, 3 * second), 1.0f);
+        EXPECT_LT (peak (tail, 2 * second, second), 1.0e-4f);
+    }
+}
+
+TEST (SignalPath, SilenceGivesSilenceWithEveryDistortionAndEndsAnEchoInSilence)
+{
+    for (const double rate : { 44100.0, 48000.0, 192000.0 })
+        for (int type = 0; type < 4; ++type)
+        {
+            SCOPED_TRACE (testing::Message() << rate << " type " << type);
+            Rig rig (rate);
+            rig.set ("master_dry_wet", 100.0f);
+            rig.set ("distortion_type", (float) type);
+            rig.set ("distortion_drive", 30.0f);
+            rig.set ("delay1_feed", 0.0f);
+            rig.set ("delay2_feed", 0.0f);
+            const auto second = static_cast<int> (rate);
+
+            EXPECT_EQ (peak (rig.run_silence (second), 0, second), 0.0f);
+            rig.run (impulse (512, 0));
+            EXPECT_EQ (peak (rig.run_silence (4 * second), 3 * second, second), 0.0f);
+        }
+}
