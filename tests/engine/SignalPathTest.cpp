@@ -329,3 +329,39 @@ TEST (SignalPath, SilenceGivesSilenceWithEveryDistortionAndEndsAnEchoInSilence)
             EXPECT_EQ (peak (rig.run_silence (4 * second), 3 * second, second), 0.0f);
         }
 }
+
+TEST (SignalPath, SlowlyModulatedDelayChangesNoFasterAtTheLfoWrap)
+{
+    // 110 Hz through delay 1 alone, its time swept by a 1 Hz LFO: the curvature of the output
+    // near each wrap must stay that of the rest of the cycle (the triangle's corners vary with
+    // where the tone is when the sweep turns).
+    for (const float wave : { 0.0f, 4.0f })
+    {
+        SCOPED_TRACE (wave);
+        Rig rig;
+        rig.set ("master_dry_wet", 100.0f);
+        rig.set ("mix_mode", 3.0f);
+        rig.set ("delay1_feed", 0.0f);
+        rig.set ("delay1_time_mod_src", 5.0f);
+        rig.set ("delay1_time_mod_depth", 10.0f);
+        rig.set ("lfo1_wave", wave);
+
+        juce::AudioBuffer<float> tone (2, 3 * 44100);
+        for (int i = 0; i < tone.getNumSamples(); ++i)
+            for (int c = 0; c < 2; ++c)
+                tone.setSample (c, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * 110.0f * (float) i / 44100.0f));
+
+        const auto out = rig.run (tone);
+        const auto* y = out.getReadPointer (0);
+        float at_wrap = 0.0f, elsewhere = 0.0f;
+
+        for (int i = 22050; i < out.getNumSamples() - 1; ++i)
+        {
+            const auto curvature = std::abs (y[i + 1] - 2.0f * y[i] + y[i - 1]);
+            auto& worst = std::abs (i % 44100 - 22050) > 22050 - 100 ? at_wrap : elsewhere;
+            worst = std::max (worst, curvature);
+        }
+
+        EXPECT_LT (at_wrap, 3.0f * elsewhere) << elsewhere;
+    }
+}
