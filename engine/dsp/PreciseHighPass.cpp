@@ -35,21 +35,23 @@ void PreciseHighPass::process (const juce::dsp::ProcessContextReplacing<float>& 
     {
         auto* samples = block.getChannelPointer (channel);
         auto [s1, s2] = states[channel];
+        double x = 0.0;
 
         for (size_t i = 0; i < num_samples; ++i)
         {
-            const auto x = b0 * (static_cast<double> (samples[i]) - static_cast<double> (offset));
+            x = b0 * (static_cast<double> (samples[i]) - static_cast<double> (offset));
             const auto y = x + s1;
             s1 = s2 - 2.0 * x - a1 * y;
             s2 = x - a2 * y;
             samples[i] = static_cast<float> (y);
         }
 
-        // A decay that has fallen some 300 dB below full scale ends here, so silence in
-        // soon gives exact silence out.
+        // A decay into silence that has fallen some 300 dB below full scale ends here, so
+        // silence in soon gives exact silence out. (Under a constant input the states hold
+        // its value and must stay.)
         constexpr double inaudible = 1.0e-15;
 
-        if (std::abs (s1) < inaudible && std::abs (s2) < inaudible)
+        if (x == 0.0 && std::abs (s1) < inaudible && std::abs (s2) < inaudible)
             s1 = s2 = 0.0;
 
         states[channel] = { s1, s2 };

@@ -71,6 +71,14 @@ SampleType QuorvaneDelay<SampleType>::saturate (SampleType value) const noexcept
     if (std::isnan (value))
         value = 0;
 
+    // Within half a table step of 0 the table's index, 511.5 + 102.3 x in float, drops
+    // the low bits of x, so a fading echo settles on a step of that coarse grid and
+    // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on to 0.
+    constexpr auto half_step = saturation_limit / static_cast<SampleType> (saturation_points - 1);
+
+    if (std::abs (value) < half_step)
+        return value - value * value * value / SampleType (3);
+
     return saturation.processSample (value);
 }
 

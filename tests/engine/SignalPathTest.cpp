@@ -328,6 +328,13 @@ TEST (SignalPath, SilenceGivesSilenceWithEveryDistortionAndEndsAnEchoInSilence)
             rig.run (impulse (512, 0));
             EXPECT_EQ (peak (rig.run_silence (4 * second), 3 * second, second), 0.0f);
         }
+
+    // A long echo dies away to nothing rather than settling on a tiny repeating pattern.
+    Rig rig (48000.0);
+    for (const auto& [id, value] : { std::pair { "delay1_time", 1.0f }, { "delay2_time", 1.0f }, { "delay1_feed", 95.0f }, { "delay2_feed", 95.0f } })
+        rig.set (id, value);
+    rig.run (impulse (512, 0));
+    EXPECT_EQ (peak (rig.run_silence (4 * 48000), 3 * 48000, 48000), 0.0f);
 }
 
 TEST (SignalPath, SlowlyModulatedDelayChangesNoFasterAtTheLfoWrap)
