@@ -73,11 +73,13 @@ SampleType QuorvaneDelay<SampleType>::saturate (SampleType value) const noexcept
 
     // Within half a table step of 0 the table's index, 511.5 + 102.3 x in float, drops
     // the low bits of x, so a fading echo settles on a step of that coarse grid and
-    // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on to 0.
+    // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on, and
+    // 200 dB below full scale, far under any converter's floor, the echo ends in zeros.
     constexpr auto half_step = saturation_limit / static_cast<SampleType> (saturation_points - 1);
+    constexpr auto inaudible = static_cast<SampleType> (1.0e-10);
 
     if (std::abs (value) < half_step)
-        return value - value * value * value / SampleType (3);
+        return std::abs (value) < inaudible ? SampleType (0) : value - value * value * value / SampleType (3);
 
     return saturation.processSample (value);
 }
