@@ -31,8 +31,8 @@ void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
     // Bias ramps are 0 s, so each bias takes its value at once.
     engines[0].get<bias_stage>().setBias (0.0f);
     engines[1].get<bias_stage>().setBias (0.0f);
-    engines[2].get<bias_stage>().setBias (0.4f);
-    engines[3].get<bias_stage>().setBias (0.2f);
+    engines[2].get<bias_stage>().setBias (overdrive_bias);
+    engines[3].get<bias_stage>().setBias (foldover_bias);
 
     for (auto& engine : engines)
     {

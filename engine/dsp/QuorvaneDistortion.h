@@ -25,6 +25,13 @@ public:
         to remove the bias offset within a fraction of a second. */
     static constexpr float high_pass_hz = 5.0f;
 
+    /** Offsets added before the overdrive (tanh) and foldover (sine) shapers. Both curves
+        are odd, so unbiased they bend the two half-waves alike and add odd harmonics only;
+        off centre they bend them unequally, which brings in the even harmonics that make
+        these two engines sound warmer than the clippers. The amounts are voicing: how much
+        of that colour each engine has. The high-pass takes the offset out again. */
+    static constexpr float overdrive_bias = 0.4f, foldover_bias = 0.2f;
+
     QuorvaneDistortion();
 
     /** Sets the four shaping functions (soft clip, hard clip, tanhf, sinf), then the four
@@ -32,7 +39,7 @@ public:
         or filter. */
     void init_engines();
 
-    /** Preparation: biases 0, 0, 0.4, 0.2; then for each engine fresh 5 Hz
+    /** Preparation: the biases; then for each engine fresh 5 Hz
         Butterworth high-pass coefficients for the ProcessSpec's rate, shared by every channel's
         filter, old ones included; the engine prepared with the ProcessSpec and reset. */
     void prepare (const juce::dsp::ProcessSpec& spec);
