@@ -44,8 +44,8 @@ public:
         filter, old ones included; the engine prepared with the ProcessSpec and reset. */
     void prepare (const juce::dsp::ProcessSpec& spec);
 
-    /** Processing steps 3-4: gain = drive_ranges[type].convertFrom0to1 (drive), set at
-        once as engines[type]'s gain, then that engine processes the block in place. */
+    /** Runs the selected engine on the block in place, at the gain its drive range gives
+        `drive`, from this block on; the other engines keep their state for later. */
     void process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept;
 
     int type = 0;       ///< selected engine 0..3: roundToInt of "distortion_type"
