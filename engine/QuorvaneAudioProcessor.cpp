@@ -106,8 +106,7 @@ void QuorvaneAudioProcessor::prepareToPlay (double sampleRate, int maximumExpect
     master_gain.prepare (spec);
 
     output_high_pass_sample_rate = (float) sampleRate;
-    *output_high_pass.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (output_high_pass_sample_rate,
-                                                                                      output_high_pass_frequency);
+    output_high_pass.frequency = output_high_pass_frequency;
     output_high_pass.prepare (spec);
     output_high_pass.reset();
 

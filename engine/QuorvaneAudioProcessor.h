@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PreciseHighPass.h"
 #include "QuorvaneDelay.h"
 #include "QuorvaneDistortion.h"
 #include "QuorvaneEnvelopeFollower.h"
@@ -75,7 +76,7 @@ private:
     juce::dsp::Gain<float> master_gain;
     juce::SmoothedValue<float> dry_wet { 0.0f };
     juce::AudioBuffer<float> dry_wet_ramp;
-    juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>> output_high_pass;
+    crvl::dsp::PreciseHighPass output_high_pass;
     // Keeps subsonic content off the wet path and leaves the lowest notes alone.
     float output_high_pass_frequency = 15.0f, output_high_pass_sample_rate = 44100.0f;
     juce::AudioBuffer<float> wet_buffer;

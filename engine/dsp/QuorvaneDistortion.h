@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PreciseHighPass.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
@@ -16,7 +18,7 @@ public:
         juce::dsp::Gain<float>,
         juce::dsp::Bias<float>,
         juce::dsp::WaveShaper<float, float (*) (float)>,
-        juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>>;
+        crvl::dsp::PreciseHighPass>;
 
     /** Indices of the processors inside an engine. */
     enum EngineStage { gain_stage, bias_stage, shaper_stage, high_pass_stage };
@@ -39,9 +41,9 @@ public:
         or filter. */
     void init_engines();
 
-    /** Preparation: the biases; then for each engine fresh 5 Hz
-        Butterworth high-pass coefficients for the ProcessSpec's rate, shared by every channel's
-        filter, old ones included; the engine prepared with the ProcessSpec and reset. */
+    /** Preparation: the biases; then for each engine a 5 Hz Butterworth high-pass for the
+        ProcessSpec's rate, primed with what the engine gives for silence, so that silence
+        stays silence; the engine prepared with the ProcessSpec and reset. */
     void prepare (const juce::dsp::ProcessSpec& spec);
 
     /** Runs the selected engine on the block in place, at the gain its drive range gives
