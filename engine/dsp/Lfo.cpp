@@ -1,5 +1,7 @@
 #include "Lfo.h"
 
+#include "WorkBufferCapacity.h"
+
 #include <cmath>
 
 namespace crvl::dsp
@@ -49,8 +51,7 @@ template <typename SampleType>
 void Lfo<SampleType>::prepare (double new_sample_rate, int maximum_block_size)
 {
     sample_rate = static_cast<SampleType> (new_sample_rate);
-    // 16 spare samples, as every work buffer of the signal path has.
-    phase_buffer.setSize (1, maximum_block_size + 16, false, false, false);
+    phase_buffer.setSize (1, work_buffer_capacity (maximum_block_size), false, false, false);
     phase = 0;
     phase_buffer.clear();
 }

@@ -23,7 +23,7 @@ public:
     /** Builds the five tables. */
     Lfo();
 
-    /** Keeps the rate as a float, sizes phase_buffer to 1 x (maximum_block_size + 16) and
+    /** Keeps the rate as a float, sizes phase_buffer to one work buffer and
         clears it, and restarts the cycle at phase 0. */
     void prepare (double new_sample_rate, int maximum_block_size);
 

@@ -28,7 +28,7 @@ void QuorvaneDistortion::init_engines()
 
 void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    constexpr std::array<float, 4> biases { 0.0f, 0.0f, 0.4f, 0.2f };
+    constexpr std::array<float, 4> biases { 0.0f, 0.0f, overdrive_bias, foldover_bias };
 
     for (size_t i = 0; i < engines.size(); ++i)
     {

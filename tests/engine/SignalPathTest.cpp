@@ -1,5 +1,6 @@
 #include "AllocationCounter.h"
 #include "QuorvaneAudioProcessor.h"
+#include "SetParameter.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +16,7 @@ struct Rig
         processor.prepareToPlay (rate, block);
     }
 
-    void set (const juce::String& id, float value)
-    {
-        auto* parameter = processor.parameter_state.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-    }
+    void set (const juce::String& id, float value) { set_parameter (processor, id, value); }
 
     // Runs a two-channel signal through in blocks; returns the output.
     juce::AudioBuffer<float> run (const juce::AudioBuffer<float>& input, int block = max_block)

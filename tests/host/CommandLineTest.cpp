@@ -68,7 +68,7 @@ TEST_F (CommandLineTest, InfoListsTheDescriptionAndEveryAutomatableParameter)
 
     const auto lines = juce::StringArray::fromLines (run.out);
     for (const auto* line : { "Quorvane 1.0.0 by Corvalen", "  category  Fx|Delay", "36 automatable parameters in host order:",
-                              "  audio     2 in (Stereo), 2 out (Stereo), latency 0 samples, tail 0 s" })
+                              "  audio     2 in (Stereo), 2 out (Stereo), latency 0 samples, tail infinite" })
         EXPECT_TRUE (lines.contains (line)) << line;
 
     // Each row: index, host ID, name, range, default; a choice's texts on the next line.

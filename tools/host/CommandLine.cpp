@@ -351,7 +351,10 @@ void print_info (HostedPlugin& plugin)
         << instance.getChannelLayoutOfBus (true, 0).getDescription() << "), "
         << instance.getTotalNumOutputChannels() << " out ("
         << instance.getChannelLayoutOfBus (false, 0).getDescription() << "), latency "
-        << instance.getLatencySamples() << " samples, tail " << instance.getTailLengthSeconds() << " s\n"
+        << instance.getLatencySamples() << " samples, tail "
+        << (std::isinf (instance.getTailLengthSeconds()) ? juce::String ("infinite")
+                                                         : juce::String (instance.getTailLengthSeconds()) + " s")
+        << "\n"
         << "  MIDI      " << (instance.acceptsMidi() ? "input" : "no input") << ", "
         << (instance.producesMidi() ? "output" : "no output") << "\n"
         << "\n";
