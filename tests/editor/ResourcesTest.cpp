@@ -7,9 +7,15 @@
 
 TEST (Resources, EveryCompiledInImageParses)
 {
-    // Pictures of one family share a name prefix; each family goes on one sheet for the eye.
-    const auto family_of = [] (const juce::String& name)
-    { return name.startsWith ("knob") ? "knob" : (name.startsWith ("env") || name.startsWith ("lfo") || name == "none_svg") ? "mod_sources" : "other"; };
+    // Each family of pictures goes on one sheet for the eye, on a grey that shows black and white.
+    const auto family_of = [] (const juce::String& name) -> juce::String
+    {
+        for (auto [prefix, family] : { std::pair ("knob", "knob"), { "env", "mod_sources" }, { "lfo", "mod_sources" }, { "none", "mod_sources" },
+                                       { "wave", "waves_and_sync" }, { "sync", "waves_and_sync" }, { "mix", "routing" }, { "icon", "randomizer" } })
+            if (name.startsWith (prefix))
+                return family;
+        return juce::StringArray { "soft_clip_svg", "hard_clip_svg", "overdrive_svg", "foldover_svg" }.contains (name) ? "distortion" : "footer";
+    };
     std::map<juce::String, std::vector<std::unique_ptr<juce::Drawable>>> families;
 
     for (int i = 0, size = 0; i < BinaryData::namedResourceListSize; ++i)
@@ -30,7 +36,7 @@ TEST (Resources, EveryCompiledInImageParses)
     {
         juce::Image sheet (juce::Image::RGB, 160 * (int) drawables.size(), 160, true);
         juce::Graphics g (sheet);
-        g.fillAll (juce::Colour (0xff191919));
+        g.fillAll (juce::Colour (0xff7a7a7a));
         for (size_t i = 0; i < drawables.size(); ++i)
             drawables[i]->drawWithin (g, { 160.0f * (float) i + 8.0f, 8.0f, 144.0f, 144.0f }, juce::RectanglePlacement::centred, 1.0f);
         quorvane_test::keep_snapshot (sheet, "images_" + family);
