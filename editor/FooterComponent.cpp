@@ -246,9 +246,16 @@ void FooterComponent::show_save_dialog()
     if (save_dialog_open)
         return;
 
-    save_chooser = std::make_unique<juce::FileChooser> ("Save Preset", audio_processor.presets_folder,
-                                                        "*." + audio_processor.preset_extension, true, false, nullptr);
+    // Starting from the current name in the presets folder: the desktop dialog would
+    // otherwise offer the folder's own name as the file name.
+    const auto& extension = audio_processor.preset_extension;
+    const auto start = audio_processor.presets_folder.getChildFile (audio_processor.current_preset_name + "." + extension);
+    save_chooser = std::make_unique<juce::FileChooser> ("Save Preset", start, "*." + extension, true, false, nullptr);
     save_dialog_open = true;
+
+    // The framework moves the process into the folder to start the desktop dialog there;
+    // the host's working folder is not ours to change.
+    const auto working_folder = juce::File::getCurrentWorkingDirectory();
 
     const auto dialog_flags = juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
                        | juce::FileBrowserComponent::warnAboutOverwriting;
@@ -265,6 +272,7 @@ void FooterComponent::show_save_dialog()
                                    if (chosen != juce::File())
                                        safe->save_preset (chosen);
                                });
+    working_folder.setAsCurrentWorkingDirectory();
 }
 
 void FooterComponent::save_preset (const juce::File& chosen)
