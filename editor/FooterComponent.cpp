@@ -270,9 +270,36 @@ void FooterComponent::show_save_dialog()
 
                                    // Cancelled: nothing changes and the list stays as it is.
                                    if (chosen != juce::File())
-                                       safe->save_preset (chosen);
+                                       safe->confirm_replace (chosen);
                                });
     working_folder.setAsCurrentWorkingDirectory();
+}
+
+void FooterComponent::confirm_replace (const juce::File& chosen)
+{
+    // The dialog asked about the name as typed; the extension forced afterwards may name
+    // another preset that exists, which a desktop dialog on Linux never saw.
+    const auto target = chosen.withFileExtension (audio_processor.preset_extension);
+
+    if (target == chosen || ! target.existsAsFile())
+    {
+        save_preset (chosen);
+        return;
+    }
+
+    const auto options = juce::MessageBoxOptions()
+                             .withIconType (juce::MessageBoxIconType::QuestionIcon)
+                             .withTitle ("Save Preset")
+                             .withMessage ("\"" + target.getFileNameWithoutExtension() + "\" already exists. Replace it?")
+                             .withButton ("Replace")
+                             .withButton ("Cancel")
+                             .withAssociatedComponent (this);
+
+    juce::AlertWindow::showAsync (options, [safe = juce::Component::SafePointer<FooterComponent> (this), chosen] (int result)
+                                  {
+                                      if (safe != nullptr && result == 1)
+                                          safe->save_preset (chosen);
+                                  });
 }
 
 void FooterComponent::save_preset (const juce::File& chosen)
