@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "EditorWindow.h"
 #include "HostedPlugin.h"
 #include "WavRenderer.h"
 
@@ -16,12 +17,16 @@ constexpr int default_block_size = 512;
 constexpr double info_sample_rate = 48000.0; // info describes and never plays: any rate does
 constexpr double default_bpm = 120.0;
 constexpr double max_bpm = 999.0; // the most any DAW's tempo field takes
+constexpr int max_window_width = 16384;
+// Long enough for the window to map and for several of the editor's refresh ticks.
+constexpr int open_settle_ms = 600, resize_settle_ms = 300;
 
 const char* const help = R"(quorvane-host: the project's command-line VST 3 host.
 
 Usage:
   quorvane-host info BUNDLE
   quorvane-host render BUNDLE IN.wav OUT.wav [options]
+  quorvane-host editor BUNDLE --out SHOT.png [--width W] [--state FILE]
   quorvane-host --help
 
 BUNDLE is a VST 3 bundle, a folder such as Quorvane.vst3. The host loads it as
@@ -58,6 +63,21 @@ render BUNDLE IN.wav OUT.wav [options]
                      may be shorter. Default: 512.
   --bpm B            The tempo the play head reports, above 0 and up to 999.
                      Default: 120. The play head runs from 0 in 4/4, playing.
+
+editor BUNDLE --out SHOT.png [--width W] [--state FILE]
+  Opens the plug-in's own editor in a window on the X display ($DISPLAY; run
+  under xvfb-run where there is none), lets it run for a moment, so that its
+  timers tick and it paints, writes what the display shows of the window to
+  SHOT.png and closes the editor, as a DAW does when its user closes the view.
+  Prints the size the editor was shown at.
+
+  --out SHOT.png     The PNG file to write; required.
+  --width W          Before the shot, resizes the window to W wide, as a DAW
+                     does when its user drags the window's frame: the height
+                     scales alike and the plug-in's size constraint has the
+                     last word. The shot shows the size the plug-in agreed to.
+  --state FILE       Restores a state file saved with render --save-state
+                     before the editor opens.
 
   Options also take the form --option=value.
 
@@ -152,10 +172,12 @@ std::optional<Refusal> parse_option (RenderCommand& command, const juce::String&
     return std::nullopt;
 }
 
-std::optional<Refusal> parse_render (const juce::StringArray& args, RenderCommand& command)
+// Splits a command's arguments (after its name) into file arguments and
+// options, each option "--name value" or "--name=value", handed to parse_option.
+template <typename ParseOption>
+std::optional<Refusal> split_arguments (const juce::StringArray& args, juce::StringArray& positional,
+                                        ParseOption&& parse_option)
 {
-    juce::StringArray positional;
-
     for (int i = 1; i < args.size(); ++i)
     {
         const auto& arg = args[i];
@@ -182,9 +204,20 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
             return usage ("option " + arg + " needs a value");
         }
 
-        if (auto refusal = parse_option (command, name, value))
+        if (auto refusal = parse_option (name, value))
             return refusal;
     }
+
+    return std::nullopt;
+}
+
+std::optional<Refusal> parse_render (const juce::StringArray& args, RenderCommand& command)
+{
+    juce::StringArray positional;
+
+    if (auto refusal = split_arguments (args, positional, [&command] (const juce::String& name, const juce::String& value)
+                                        { return parse_option (command, name, value); }))
+        return refusal;
 
     if (positional.size() != 3)
         return usage ("render takes BUNDLE IN.wav OUT.wav, got " + juce::String (positional.size()) + " file arguments");
@@ -242,6 +275,117 @@ std::optional<Refusal> render (const RenderCommand& command)
                  command.block_size,
                  PluginParameter::format_number (command.bpm).toRawUTF8(),
                  plugin->description().name.toRawUTF8());
+    return std::nullopt;
+}
+
+struct EditorCommand
+{
+    juce::File bundle;
+    std::optional<juce::File> shot, state_in;
+    std::optional<int> width;
+};
+
+std::optional<Refusal> parse_editor (const juce::StringArray& args, EditorCommand& command)
+{
+    juce::StringArray positional;
+
+    const auto parse_option = [&command] (const juce::String& name, const juce::String& value) -> std::optional<Refusal>
+    {
+        if (name == "--out" || name == "--state")
+        {
+            auto& slot = name == "--out" ? command.shot : command.state_in;
+
+            if (slot.has_value())
+                return usage (name + " is given twice");
+
+            slot = file_argument (value);
+        }
+        else if (name == "--width")
+        {
+            const auto number = PluginParameter::parse_number (value);
+
+            if (! number || *number != std::floor (*number) || *number < 1 || *number > max_window_width)
+                return usage ("--width takes a whole number of pixels from 1 to " + juce::String (max_window_width)
+                              + ", not '" + value + "'");
+
+            command.width = (int) *number;
+        }
+        else
+        {
+            return usage ("unknown option '" + name + "'");
+        }
+
+        return std::nullopt;
+    };
+
+    if (auto refusal = split_arguments (args, positional, parse_option))
+        return refusal;
+
+    if (positional.size() != 1)
+        return usage ("editor takes one file argument, BUNDLE, got " + juce::String (positional.size()));
+
+    if (! command.shot)
+        return usage ("editor needs --out SHOT.png");
+
+    command.bundle = file_argument (positional[0]);
+    return std::nullopt;
+}
+
+std::optional<Refusal> show_editor (const EditorCommand& command)
+{
+    if (! command.shot->getParentDirectory().isDirectory())
+        return refused ("cannot write " + command.shot->getFullPathName() + ": no such folder");
+
+    juce::String error;
+
+    if (! EditorWindow::display_available (error))
+        return refused (error);
+
+    auto plugin = HostedPlugin::load (command.bundle, info_sample_rate, default_block_size, error);
+
+    if (plugin == nullptr)
+        return refused (error);
+
+    if (command.state_in)
+        if (const auto restored = plugin->restore_state_file (*command.state_in); restored.failed())
+            return refused (restored.getErrorMessage());
+
+    auto window = EditorWindow::open (*plugin, error);
+
+    if (window == nullptr)
+        return refused (error);
+
+    EditorWindow::run_messages (open_settle_ms);
+
+    if (command.width)
+    {
+        window->resize_through_host (*command.width);
+        EditorWindow::run_messages (resize_settle_ms);
+    }
+
+    const auto shot = window->capture();
+    const auto size = window->editor_bounds();
+    window.reset();
+
+    if (! shot.isValid())
+        return refused ("cannot read the window's pixels from the X display");
+
+    // Written beside the target and moved into place: the file only ever appears complete.
+    juce::TemporaryFile temporary (*command.shot);
+    bool written = false;
+
+    if (auto stream = temporary.getFile().createOutputStream())
+    {
+        written = juce::PNGImageFormat().writeImageToStream (shot, *stream);
+        stream->flush();
+        written = written && stream->getStatus().wasOk();
+    }
+
+    if (! written || ! temporary.overwriteTargetFileWithTemporary())
+        return refused ("cannot write " + command.shot->getFullPathName());
+
+    std::printf ("%s: the editor of %s at %d x %d\n", command.shot->getFullPathName().toRawUTF8(),
+                 plugin->description().name.toRawUTF8(), size.getWidth(), size.getHeight());
     return std::nullopt;
 }
 
@@ -359,6 +503,19 @@ int run_command (const juce::StringArray& args)
             return report (*refusal);
 
         if (auto refusal = render (command))
+            return report (*refusal);
+
+        return 0;
+    }
+
+    if (args[0] == "editor")
+    {
+        EditorCommand command;
+
+        if (auto refusal = parse_editor (args, command))
+            return report (*refusal);
+
+        if (auto refusal = show_editor (command))
             return report (*refusal);
 
         return 0;
