@@ -1,0 +1,26 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class QuorvaneAudioProcessor;
+
+/** The editor's one child and the parent of every panel. It lays the panels
+    out in a 3 by 5 grid at the design size of 800 by 400 and runs the editor's
+    one refresh timer, which brings the read-outs and pictures up to date with
+    the parameters' raw values. Message thread only. */
+class MainComponent : public juce::Component,
+                      public juce::Timer
+{
+public:
+    static constexpr int refresh_period_ms = 60;
+
+    explicit MainComponent (QuorvaneAudioProcessor& processor);
+    ~MainComponent() override;
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void timerCallback() override;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
+};
