@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CorvalenLook.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 class QuorvaneAudioProcessor;
@@ -7,7 +9,7 @@ class QuorvaneAudioProcessor;
 /** The editor's one child and the parent of every panel. It lays the panels
     out in a 3 by 5 grid at the design size of 800 by 400 and runs the editor's
     one refresh timer, which brings the read-outs and pictures up to date with
-    the parameters' raw values. Message thread only. */
+    the parameters' raw values, which nothing announces. Message thread only. */
 class MainComponent : public juce::Component,
                       public juce::Timer
 {
@@ -22,5 +24,8 @@ public:
     void timerCallback() override;
 
 private:
+    // First, so that it outlives every panel that draws with it.
+    crvl::gui::CorvalenLook look_and_feel;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

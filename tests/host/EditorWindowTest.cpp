@@ -72,6 +72,12 @@ TEST (EditorWindow, OpensAtTheStoredSizeAndStoresWhatItClosesAt)
     shot = open_editor();
     EXPECT_EQ (shot.image.getBounds(), juce::Rectangle<int> (1000, 500));
 
+    // Below the minimum width the plug-in holds the host at it.
+    shot = open_editor ({ "--width", "150" });
+    EXPECT_EQ (shot.image.getBounds(), juce::Rectangle<int> (200, 100));
+    EXPECT_EQ (stored_size(), juce::Point<int> (200, 100));
+    store_size (1000, 500);
+
     // Closing at the stored size leaves the file as it was.
     const auto before = juce::Time (2001, 0, 1, 0, 0);
     ASSERT_TRUE (prefs_file().setLastModificationTime (before));
