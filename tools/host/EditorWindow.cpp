@@ -227,4 +227,6 @@ void EditorWindow::run_messages (int milliseconds)
 
     while (juce::Time::getMillisecondCounter() < end)
         juce::dispatchNextMessageOnSystemQueue (false);
+
+    while (juce::dispatchNextMessageOnSystemQueue (true)) {}
 }

@@ -37,8 +37,8 @@ public:
         through the X server's test extension. False if the display has none. */
     bool drag (juce::Point<int> from, juce::Point<int> to, int steps, int step_ms);
 
-    /** Runs this thread's message loop for a while: timers, painting and the
-        plug-in's own run loop. */
+    /** Runs this thread's message loop for a while, then until nothing is
+        pending: timers, painting and the plug-in's own run loop. */
     static void run_messages (int milliseconds);
 
     /** Opens this process's own connection to the X display, or gives false
