@@ -1,6 +1,10 @@
 #pragma once
 
 #include "CorvalenLook.h"
+#include "DelayComponent.h"
+#include "EnvelopeComponent.h"
+#include "LFOComponent.h"
+#include "MasterComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -26,6 +30,10 @@ public:
 private:
     // First, so that it outlives every panel that draws with it.
     crvl::gui::CorvalenLook look_and_feel;
+    DelayComponent delay1_component, delay2_component;
+    MasterComponent master_component;
+    EnvelopeComponent envelope1_component, envelope2_component;
+    LFOComponent lfo1_component, lfo2_component;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

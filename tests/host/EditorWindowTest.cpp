@@ -9,6 +9,9 @@
 
 namespace
 {
+const juce::Colour black (0xff000000), panel_background (0xff191919), title_row (0xff121212);
+constexpr int resize_corner = 18;
+
 juce::File prefs_file()
 {
     return juce::File ("~/Corvalen/Quorvane.prefs");
@@ -55,6 +58,23 @@ Shot open_editor (const juce::StringArray& options = {})
     return { juce::ImageFileFormat::loadFrom (png), run.out };
 }
 
+// The panels' areas at the design size, from the grid's tracks.
+struct Area
+{
+    const char* panel;
+    float left, top, right, bottom;
+    bool has_title;
+};
+
+const Area areas[] {
+    { "delay1", 2.0f, 2.0f, 299.5f, 210.0f, true },
+    { "master", 301.5f, 2.0f, 498.5f, 210.0f, true },
+    { "delay2", 500.5f, 2.0f, 798.0f, 210.0f, true },
+    { "env1", 2.0f, 212.0f, 149.75f, 316.0f, true },
+    { "env2", 151.75f, 212.0f, 299.5f, 316.0f, true },
+    { "lfo1", 500.5f, 212.0f, 648.25f, 316.0f, true },
+    { "lfo2", 650.25f, 212.0f, 798.0f, 316.0f, true },
+};
 } // namespace
 
 TEST (EditorWindow, OpensAtTheStoredSizeAndStoresWhatItClosesAt)
@@ -85,4 +105,55 @@ TEST (EditorWindow, OpensAtTheStoredSizeAndStoresWhatItClosesAt)
     open_editor();
     EXPECT_EQ (prefs_file().getLastModificationTime(), before);
     EXPECT_EQ (prefs_file().loadFileAsString(), contents);
+}
+
+TEST (EditorWindow, ShowsTheGridsFrameGapsAndPanelColours)
+{
+    store_size (800, 400);
+    const auto shot = open_editor().image;
+    ASSERT_EQ (shot.getBounds(), juce::Rectangle<int> (800, 400));
+
+    const auto expect_colour = [&shot] (int x, int y, juce::Colour colour, const juce::String& what)
+    {
+        // The window's resize corner, the editor's own, lies over the bottom right.
+        if (x >= 800 - resize_corner && y >= 400 - resize_corner)
+            return;
+
+        EXPECT_EQ (shot.getPixelAt (x, y).getARGB(), colour.getARGB())
+            << what << " at (" << x << ", " << y << ")";
+    };
+
+    // The whole frame, and a line through the middle of each gap, whatever the grid's rounding.
+    for (int i = 0; i < 800; ++i)
+        for (const int y : { 0, 1, 398, 399 })
+            expect_colour (i, y, black, "frame");
+
+    for (int i = 0; i < 400; ++i)
+        for (const int x : { 0, 1, 798, 799 })
+            expect_colour (x, i, black, "frame");
+
+    for (int x = 2; x < 798; ++x)
+        for (const int y : { 210, 211, 316, 317 })
+            expect_colour (x, y, black, "row gap");
+
+    for (int y = 2; y < 210; ++y)
+        for (const int x : { 300, 499 })
+            expect_colour (x, y, black, "column gap, top row");
+
+    for (int y = 212; y < 316; ++y)
+        for (const int x : { 150, 300, 499, 649 })
+            expect_colour (x, y, black, "column gap, middle row");
+
+    for (const auto& area : areas)
+    {
+        const auto left = (int) std::ceil (area.left) + 3, right = (int) area.right - 4;
+        const auto top = (int) std::ceil (area.top) + 3, bottom = (int) area.bottom - 4;
+
+        // The title is left-aligned: its row's right end is bare.
+        expect_colour (left, bottom, panel_background, juce::String (area.panel) + " background");
+        expect_colour (right, bottom, panel_background, juce::String (area.panel) + " background");
+
+        if (area.has_title)
+            expect_colour (right, top, title_row, juce::String (area.panel) + " title row");
+    }
 }
