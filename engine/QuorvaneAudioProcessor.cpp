@@ -1,10 +1,8 @@
 #include "QuorvaneAudioProcessor.h"
 #include "QuorvaneAudioProcessorEditor.h"
 
+#include "StateDocumentChecks.h"
 #include "SyncTranslator.h"
-
-#include <regex>
-#include <string_view>
 
 namespace
 {
@@ -39,95 +37,6 @@ float decibels_to_gain (float decibels) noexcept
 float stable_damping_frequency (float frequency, float sample_rate) noexcept
 {
     return juce::jmin (frequency, 0.49f * sample_rate);
-}
-
-// The text of a chunk, as the framework's reader would take it, must be well-formed
-// UTF-8: its decoder steps past the end of the data to finish a truncated sequence.
-// And no processing instruction may follow the declaration: its parser goes round
-// for ever on one followed by text inside an element.
-bool holds_readable_text (const void* data, int size_in_bytes)
-{
-    constexpr int header_size = 8;
-
-    if (data == nullptr || size_in_bytes <= header_size)
-        return true; // the framework's reader refuses these itself
-
-    const auto* bytes = static_cast<const juce::uint8*> (data);
-    const auto declared = (int) juce::ByteOrder::littleEndianInt (bytes + 4);
-    const auto length = juce::jmin (size_in_bytes - header_size, declared);
-    const auto* text = bytes + header_size;
-
-    for (int i = 0; i < length;)
-    {
-        const auto lead = text[i];
-        const int extra = lead < 0x80 ? 0 : (lead >= 0xc2 && lead <= 0xdf) ? 1 : (lead >= 0xe0 && lead <= 0xef) ? 2
-                                          : (lead >= 0xf0 && lead <= 0xf4) ? 3 : -1;
-        if (extra < 0 || i + extra >= length)
-            return false;
-
-        juce::uint32 code = lead & (0x3fu >> extra);
-
-        for (int k = 1; k <= extra; ++k)
-        {
-            if ((text[i + k] & 0xc0) != 0x80)
-                return false;
-            code = (code << 6) | (text[i + k] & 0x3fu);
-        }
-
-        // No overlong forms, surrogates or code points past the last plane.
-        constexpr juce::uint32 smallest[] = { 0, 0x80, 0x800, 0x10000 };
-        if (code < smallest[extra] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)
-            return false;
-
-        i += extra + 1;
-    }
-
-    const std::string_view view (reinterpret_cast<const char*> (text), (size_t) juce::jmax (0, length));
-    const auto first = view.find_first_not_of (" \t\r\n");
-    auto rest = view.substr (first == std::string_view::npos ? view.size() : first);
-
-    if (rest.substr (0, 5) == "<?xml")
-        rest = rest.substr (juce::jmin (rest.size(), rest.find ("?>")));
-
-    return rest.find ("<?") == std::string_view::npos;
-}
-
-// XML forbids an attribute given twice; the framework would read the first and write both.
-bool has_repeated_properties (const juce::ValueTree& tree)
-{
-    for (int i = 0; i < tree.getNumProperties(); ++i)
-        for (int j = i + 1; j < tree.getNumProperties(); ++j)
-            if (tree.getPropertyName (i) == tree.getPropertyName (j))
-                return true;
-
-    for (const auto& child : tree)
-        if (has_repeated_properties (child))
-            return true;
-
-    return false;
-}
-
-// The framework's number reader gathers an exponent in an int, so only a plain
-// decimal number with a short exponent is read as written; it must also fit a float.
-bool is_readable_number (const juce::var& value)
-{
-    static const std::regex plain_decimal { R"(\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?\s*)" };
-
-    if (value.isString() && ! std::regex_match (value.toString().toStdString(), plain_decimal))
-        return false;
-
-    return std::isfinite ((float) value);
-}
-
-bool reads_back_unchanged (const juce::ValueTree& tree)
-{
-    const auto document = tree.createXml();
-    if (document == nullptr)
-        return false;
-
-    const auto text = document->toString (juce::XmlElement::TextFormat().singleLine());
-    const auto parsed = juce::parseXML (text);
-    return parsed != nullptr && juce::ValueTree::fromXml (*parsed).isEquivalentTo (tree);
 }
 
 juce::PropertiesFile::Options preferences_options()
@@ -511,7 +420,7 @@ void QuorvaneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void QuorvaneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! holds_readable_text (data, sizeInBytes))
+    if (! StateDocumentChecks::chunk_holds_readable_text (data, sizeInBytes))
         return;
 
     const auto document = getXmlFromBinary (data, sizeInBytes);
@@ -528,7 +437,7 @@ bool QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
 
     // A snapshot of the state must read back as the state itself, or every save would
     // drift from what was restored.
-    if (has_repeated_properties (restored) || ! reads_back_unchanged (restored))
+    if (! StateDocumentChecks::reads_back_unchanged (restored))
         return false;
 
     auto tree = restored.createCopy();
@@ -537,7 +446,7 @@ bool QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
     // that is no readable finite number would poison the audio thread: keep the current one.
     for (auto child : tree)
         if (auto* current = parameter_state.getRawParameterValue (child[id_key].toString()))
-            if (child.hasProperty (value_key) && ! is_readable_number (child[value_key]))
+            if (child.hasProperty (value_key) && ! StateDocumentChecks::is_readable_number (child[value_key]))
                 child.setProperty (value_key, current->load(), nullptr);
 
     // The framework would reset a parameter that the tree lacks to its default;

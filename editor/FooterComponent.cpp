@@ -1,0 +1,294 @@
+#include "FooterComponent.h"
+
+#include "BinaryData.h"
+#include "StateDocumentChecks.h"
+
+namespace
+{
+// A state document is a few kilobytes; anything far larger is not a preset.
+constexpr juce::int64 max_preset_file_bytes = 1 << 20;
+
+std::unique_ptr<juce::Drawable> load_image (const void* data, int size)
+{
+    return juce::Drawable::createFromImageData (data, (size_t) size);
+}
+
+// The arrows and the gear are drawn in white; the button shows them in the footer colour,
+// darker while pressed.
+void init_image_button (juce::DrawableButton& button, const void* data, int size, juce::Colour colour)
+{
+    auto normal = load_image (data, size);
+    auto pressed = load_image (data, size);
+
+    if (normal != nullptr && pressed != nullptr)
+    {
+        normal->replaceColour (juce::Colours::white, colour);
+        pressed->replaceColour (juce::Colours::white, colour.withMultipliedBrightness (0.7f));
+        button.setImages (normal.get(), nullptr, pressed.get());
+    }
+}
+} // namespace
+
+FooterComponent::FooterComponent (QuorvaneAudioProcessor& processor)
+    : audio_processor (processor),
+      maker_logo (load_image (BinaryData::maker_logo_svg, BinaryData::maker_logo_svgSize)),
+      wordmark (load_image (BinaryData::wordmark_svg, BinaryData::wordmark_svgSize))
+{
+    cache_presets_list();
+
+    init_image_button (prev_button, BinaryData::Prev_svg, BinaryData::Prev_svgSize, palette->footer_colour);
+    addAndMakeVisible (prev_button);
+
+    name_button.setButtonText (audio_processor.current_preset_name);
+    addAndMakeVisible (name_button);
+    name_button.setColour (juce::TextButton::buttonColourId, palette->footer_colour);
+    name_button.setColour (juce::TextButton::buttonOnColourId, palette->footer_colour);
+    name_button.setColour (juce::TextButton::textColourOffId, palette->background_colour);
+    name_button.setColour (juce::TextButton::textColourOnId, palette->background_colour);
+
+    init_image_button (next_button, BinaryData::Next_svg, BinaryData::Next_svgSize, palette->footer_colour);
+    addAndMakeVisible (next_button);
+
+    prev_button.onClick = [this] { step_preset (-1); };
+    next_button.onClick = [this] { step_preset (1); };
+    name_button.onClick = [this]
+    {
+        show_menu (create_preset_menu(), name_button, 4, [] (FooterComponent& footer, int result)
+                   { footer.preset_menu_chosen (result); });
+    };
+
+    init_image_button (config_button, BinaryData::gear_svg, BinaryData::gear_svgSize, palette->footer_colour);
+    addAndMakeVisible (config_button);
+    config_button.onClick = [this]
+    {
+        show_menu (create_settings_menu(), config_button, 1, [] (FooterComponent& footer, int result)
+                   { footer.settings_menu_chosen (result); });
+    };
+
+    if (wordmark != nullptr)
+        wordmark->replaceColour (juce::Colours::black, juce::Colours::white);
+}
+
+FooterComponent::~FooterComponent() = default;
+
+void FooterComponent::paint (juce::Graphics& g)
+{
+    g.fillAll (palette->background_colour);
+
+    if (maker_logo != nullptr)
+        maker_logo->drawWithin (g, maker_logo_area, juce::RectanglePlacement::centred, 1.0f);
+
+    if (wordmark != nullptr)
+        wordmark->drawWithin (g, wordmark_area, juce::RectanglePlacement::centred, 1.0f);
+}
+
+void FooterComponent::resized()
+{
+    using Track = juce::Grid::TrackInfo;
+    using Fr = juce::Grid::Fr;
+
+    juce::Grid grid;
+    grid.justifyItems = juce::Grid::JustifyItems::center;
+    grid.alignItems = juce::Grid::AlignItems::center;
+    grid.templateRows = { Track (Fr (1)), Track (Fr (1)), Track (Fr (1)) };
+    grid.templateColumns = { Track (Fr (3)), Track (Fr (1)), Track (Fr (3)), Track (Fr (1)), Track (Fr (3)) };
+    grid.columnGap = juce::Grid::Px (2);
+    grid.templateAreas = { "quorvanelogo blank1 blank1 blank1 cvlogo",
+                           "quorvanelogo prev name next cvlogo",
+                           "quorvanelogo blank2 blank2 blank2 cvlogo" };
+    grid.items = { juce::GridItem (prev_button).withArea ("prev").withSize (24.0f, 24.0f),
+                   juce::GridItem (name_button).withArea ("name").withHeight (24.0f),
+                   juce::GridItem (next_button).withArea ("next").withSize (24.0f, 24.0f) };
+    grid.performLayout (getLocalBounds());
+
+    config_button.setBounds (next_button.getRight() + 10, next_button.getY(), next_button.getWidth(), next_button.getHeight());
+
+    const auto width = getWidth(), height = getHeight();
+    const auto right = next_button.getRight();
+    maker_logo_area = juce::Rectangle<int> (right + 66 + (juce::jmax (0, width - right) - 70) / 2, (height - 30) / 2, 70, 30).toFloat();
+
+    const auto left = prev_button.getX();
+    wordmark_area = juce::Rectangle<int> (juce::jmin (0, left) + (juce::jmax (0, left) - 200) / 2, (height - 32) / 2, 200, 32).toFloat();
+}
+
+void FooterComponent::cache_presets_list()
+{
+    preset_names.clearQuick();
+    preset_names.minimiseStorageOverheads();
+
+    for (const auto& entry : juce::RangedDirectoryIterator (audio_processor.presets_folder, false,
+                                                            "*." + audio_processor.preset_extension,
+                                                            juce::File::findFiles))
+        preset_names.add (entry.getFile().getFileNameWithoutExtension());
+
+    preset_names.sortNatural();
+}
+
+void FooterComponent::load_preset (const juce::File& file)
+{
+    if (! file.existsAsFile() || file.getSize() > max_preset_file_bytes)
+        return;
+
+    juce::MemoryBlock bytes;
+    if (! file.loadFileAsData (bytes))
+        return;
+
+    // The same checks as a host state chunk's text: a preset file is just as untrusted.
+    const auto document = StateDocumentChecks::parse_document (bytes.getData(), bytes.getSize());
+    auto& parameter_state = audio_processor.parameter_state;
+
+    if (document == nullptr || ! document->hasTagName (parameter_state.state.getType().toString()))
+        return;
+
+    const auto tree = juce::ValueTree::fromXml (*document);
+
+    audio_processor.suspendProcessing (true);
+
+    if (audio_processor.restore_state (tree))
+        audio_processor.current_preset_name = file.getFileNameWithoutExtension();
+
+    audio_processor.suspendProcessing (false);
+}
+
+void FooterComponent::step_preset (int direction)
+{
+    const auto count = preset_names.size();
+    const auto current = preset_names.indexOf (audio_processor.current_preset_name, false);
+
+    if (current < 0)
+        load_preset_named (preset_names[0]); // empty when the list is
+    else
+        load_preset_named (preset_names[(current + direction + count) % count]);
+}
+
+void FooterComponent::load_preset_named (const juce::String& name)
+{
+    // The extension is appended rather than swapped in, so a name with a dot of its own
+    // finds its file again.
+    load_preset (audio_processor.presets_folder.getChildFile (name + "." + audio_processor.preset_extension));
+    name_button.setButtonText (audio_processor.current_preset_name);
+}
+
+juce::PopupMenu FooterComponent::create_preset_menu() const
+{
+    juce::PopupMenu menu;
+    menu.addItem (save_item_id, "SAVE PRESET...");
+
+    const auto current = preset_names.indexOf (audio_processor.current_preset_name, false);
+
+    for (int i = 0; i < preset_names.size(); ++i)
+        menu.addItem (i + first_preset_item_id, preset_names[i], true, i == current);
+
+    return menu;
+}
+
+void FooterComponent::preset_menu_chosen (int result)
+{
+    if (result == save_item_id)
+        show_save_dialog();
+    else if (juce::isPositiveAndBelow (result - first_preset_item_id, preset_names.size()))
+        load_preset_named (preset_names[result - first_preset_item_id]);
+}
+
+juce::PopupMenu FooterComponent::create_settings_menu() const
+{
+    juce::PopupMenu menu;
+    menu.addItem (reset_item_id, "RESET TO DEFAULT VALUES");
+    menu.addItem (show_presets_item_id, "SHOW PRESETS FOLDER");
+    menu.addItem (show_preferences_item_id, "SHOW PREFERENCES FILE");
+    menu.addItem (version_item_id, juce::String ("Corvalen Quorvane version ") + JucePlugin_VersionString, false);
+    return menu;
+}
+
+void FooterComponent::settings_menu_chosen (int result)
+{
+    if (result == reset_item_id)
+    {
+        for (auto* parameter : audio_processor.getParameters())
+        {
+            parameter->beginChangeGesture();
+            parameter->setValueNotifyingHost (parameter->getDefaultValue());
+            parameter->endChangeGesture();
+        }
+    }
+    else if (result == show_presets_item_id)
+    {
+        audio_processor.presets_folder.revealToUser();
+    }
+    else if (result == show_preferences_item_id && audio_processor.properties_file != nullptr)
+    {
+        audio_processor.properties_file->getFile().revealToUser();
+    }
+}
+
+void FooterComponent::show_menu (const juce::PopupMenu& menu, juce::Component& target, int max_columns,
+                                 std::function<void (FooterComponent&, int)> handler)
+{
+    auto shown = menu;
+    shown.setLookAndFeel (&getLookAndFeel());
+
+    const auto options = juce::PopupMenu::Options()
+                             .withTargetComponent (&target)
+                             .withItemThatMustBeVisible (1)
+                             .withMinimumWidth (40)
+                             .withStandardItemHeight (18)
+                             .withMaximumNumColumns (max_columns);
+
+    shown.showMenuAsync (options, [safe = juce::Component::SafePointer<FooterComponent> (this), handler] (int result)
+                         {
+                             if (safe != nullptr)
+                                 handler (*safe, result);
+                         });
+}
+
+void FooterComponent::show_save_dialog()
+{
+    if (save_dialog_open)
+        return;
+
+    save_chooser = std::make_unique<juce::FileChooser> ("Save Preset", audio_processor.presets_folder,
+                                                        "*." + audio_processor.preset_extension, true, false, nullptr);
+    save_dialog_open = true;
+
+    const auto dialog_flags = juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                       | juce::FileBrowserComponent::warnAboutOverwriting;
+
+    save_chooser->launchAsync (dialog_flags, [safe = juce::Component::SafePointer<FooterComponent> (this)] (const juce::FileChooser& chooser)
+                               {
+                                   if (safe == nullptr)
+                                       return;
+
+                                   safe->save_dialog_open = false;
+                                   const auto chosen = chooser.getResult();
+
+                                   // Cancelled: nothing changes and the list stays as it is.
+                                   if (chosen != juce::File())
+                                       safe->save_preset (chosen);
+                               });
+}
+
+void FooterComponent::save_preset (const juce::File& chosen)
+{
+    // Only the snapshot needs the audio thread held off; writing happens afterwards.
+    audio_processor.suspendProcessing (true);
+    const auto snapshot = audio_processor.parameter_state.copyState();
+    audio_processor.suspendProcessing (false);
+
+    if (snapshot.isValid())
+    {
+        if (const auto document = snapshot.createXml())
+        {
+            const auto target = chosen.withFileExtension (audio_processor.preset_extension);
+            juce::XmlElement::TextFormat format;
+            format.customEncoding = "UTF-8";
+            format.lineWrapLength = 60;
+            format.newLineChars = "\r\n";
+            document->writeTo (target, format); // a failed write still names the preset
+
+            audio_processor.current_preset_name = target.getFileNameWithoutExtension();
+        }
+    }
+
+    name_button.setButtonText (audio_processor.current_preset_name);
+    cache_presets_list();
+}
