@@ -10,7 +10,9 @@ MainComponent::MainComponent (QuorvaneAudioProcessor& processor)
       envelope1_component (processor.parameter_state, 0),
       envelope2_component (processor.parameter_state, 1),
       lfo1_component (processor.parameter_state, 0),
-      lfo2_component (processor.parameter_state, 1)
+      lfo2_component (processor.parameter_state, 1),
+      randomizer_component (processor.parameter_state),
+      footer_component (processor)
 {
     look_and_feel.load_knob_images();
 
@@ -23,7 +25,8 @@ MainComponent::MainComponent (QuorvaneAudioProcessor& processor)
     // Screen order, top row first and left to right; later panels stack above earlier ones.
     for (auto* panel : std::initializer_list<juce::Component*> { &delay1_component, &master_component, &delay2_component,
                                                                  &envelope1_component, &envelope2_component,
-                                                                 &lfo1_component, &lfo2_component })
+                                                                 &randomizer_component, &lfo1_component, &lfo2_component,
+                                                                 &footer_component })
         addAndMakeVisible (panel);
 
     startTimer (refresh_period_ms);
@@ -60,8 +63,10 @@ void MainComponent::resized()
                    juce::GridItem (delay2_component).withArea ("delay2"),
                    juce::GridItem (envelope1_component).withArea ("env1"),
                    juce::GridItem (envelope2_component).withArea ("env2"),
+                   juce::GridItem (randomizer_component).withArea ("randomizer"),
                    juce::GridItem (lfo1_component).withArea ("lfo1"),
-                   juce::GridItem (lfo2_component).withArea ("lfo2") };
+                   juce::GridItem (lfo2_component).withArea ("lfo2"),
+                   juce::GridItem (footer_component).withArea ("footer") };
     grid.performLayout (getLocalBounds().reduced (2));
 }
 

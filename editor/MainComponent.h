@@ -3,8 +3,10 @@
 #include "CorvalenLook.h"
 #include "DelayComponent.h"
 #include "EnvelopeComponent.h"
+#include "FooterComponent.h"
 #include "LFOComponent.h"
 #include "MasterComponent.h"
+#include "RandomizerComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -34,6 +36,8 @@ private:
     MasterComponent master_component;
     EnvelopeComponent envelope1_component, envelope2_component;
     LFOComponent lfo1_component, lfo2_component;
+    RandomizerComponent randomizer_component;
+    FooterComponent footer_component;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

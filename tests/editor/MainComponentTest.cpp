@@ -23,8 +23,10 @@ const Track tracks[] {
     { "DelayComponent", 500.5f, 2.0f, 798.0f, 210.0f },
     { "EnvelopeComponent", 2.0f, 212.0f, 149.75f, 316.0f },
     { "EnvelopeComponent", 151.75f, 212.0f, 299.5f, 316.0f },
+    { "RandomizerComponent", 301.5f, 212.0f, 498.5f, 316.0f },
     { "LFOComponent", 500.5f, 212.0f, 648.25f, 316.0f },
     { "LFOComponent", 650.25f, 212.0f, 798.0f, 316.0f },
+    { "FooterComponent", 2.0f, 318.0f, 798.0f, 398.0f },
 };
 
 // Records what a component is asked to repaint, in place of a cached image.

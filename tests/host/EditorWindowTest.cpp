@@ -72,8 +72,10 @@ const Area areas[] {
     { "delay2", 500.5f, 2.0f, 798.0f, 210.0f, true },
     { "env1", 2.0f, 212.0f, 149.75f, 316.0f, true },
     { "env2", 151.75f, 212.0f, 299.5f, 316.0f, true },
+    { "randomizer", 301.5f, 212.0f, 498.5f, 316.0f, true },
     { "lfo1", 500.5f, 212.0f, 648.25f, 316.0f, true },
     { "lfo2", 650.25f, 212.0f, 798.0f, 316.0f, true },
+    { "footer", 2.0f, 318.0f, 798.0f, 398.0f, false },
 };
 } // namespace
 
