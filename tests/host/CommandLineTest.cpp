@@ -186,6 +186,10 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         return args;
     };
 
+    // The editor needs an X display; this run has none.
+    unsetenv ("DISPLAY");
+    const auto shot = path ("shot.png");
+
     const Case cases[] {
         { { "render", path ("Missing.vst3"), in, out }, refused, "no such bundle" },
         { { "render", dir.getFullPathName(), in, out }, refused, "not a VST 3 bundle" },
@@ -219,6 +223,12 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         { { "render", bundle, in }, usage, "render takes BUNDLE IN.wav OUT.wav" },
         { { "info" }, usage, "info takes one argument" },
         { { "info", path ("Missing.vst3") }, refused, "no such bundle" },
+        { { "editor", bundle }, usage, "editor needs --out SHOT.png" },
+        { { "editor", "--out", shot }, usage, "editor takes one file argument" },
+        { { "editor", bundle, "--out", shot, "--width", "0" }, usage, "--width takes" },
+        { { "editor", bundle, "--out", shot, "--width", "wide" }, usage, "--width takes" },
+        { { "editor", bundle, "--out", path ("no/such/shot.png") }, refused, "no such folder" },
+        { { "editor", bundle, "--out", shot }, refused, "no X display" },
         { { "play", bundle }, usage, "unknown command 'play'" },
         { {}, usage, "no command given" },
     };
@@ -240,6 +250,7 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         EXPECT_TRUE (run.err.endsWith (own[0] + "\n")) << run.err;
         EXPECT_EQ (file ("out.wav").loadFileAsString(), "the previous render");
         EXPECT_FALSE (file ("out.state").exists());
+        EXPECT_FALSE (file ("shot.png").exists());
     }
 }
 } // namespace

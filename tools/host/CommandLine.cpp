@@ -478,6 +478,20 @@ void print_info (HostedPlugin& plugin)
     std::fputs (out.toRawUTF8(), stdout);
 }
 
+template <typename Command, typename Parse, typename Run>
+int parse_and_run (const juce::StringArray& args, Parse&& parse, Run&& run)
+{
+    Command command;
+
+    if (auto refusal = parse (args, command))
+        return report (*refusal);
+
+    if (auto refusal = run (command))
+        return report (*refusal);
+
+    return 0;
+}
+
 int run_command (const juce::StringArray& args)
 {
     if (args[0] == "info")
@@ -496,30 +510,10 @@ int run_command (const juce::StringArray& args)
     }
 
     if (args[0] == "render")
-    {
-        RenderCommand command;
-
-        if (auto refusal = parse_render (args, command))
-            return report (*refusal);
-
-        if (auto refusal = render (command))
-            return report (*refusal);
-
-        return 0;
-    }
+        return parse_and_run<RenderCommand> (args, parse_render, render);
 
     if (args[0] == "editor")
-    {
-        EditorCommand command;
-
-        if (auto refusal = parse_editor (args, command))
-            return report (*refusal);
-
-        if (auto refusal = show_editor (command))
-            return report (*refusal);
-
-        return 0;
-    }
+        return parse_and_run<EditorCommand> (args, parse_editor, show_editor);
 
     return report (usage ("unknown command '" + args[0] + "'"));
 }
