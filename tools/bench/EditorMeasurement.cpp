@@ -16,7 +16,10 @@
 namespace
 {
 constexpr int open_repeats = 10;
-constexpr int settle_ms = 1000, measure_ms = 10000;
+// Each share is measured in several rounds, interleaved, and the least is kept:
+// the one least disturbed by other load on a shared machine.
+constexpr int rounds = 3;
+constexpr int settle_ms = 1000, measure_ms = 5000;
 
 double cpu_seconds()
 {
@@ -55,8 +58,15 @@ int measure (const juce::File& bundle, const juce::Point<float> knob_at_800)
         return 1;
     }
 
-    EditorWindow::run_messages (settle_ms);
-    const auto baseline = cpu_share ([] { EditorWindow::run_messages (measure_ms); });
+    const auto idle = [] { EditorWindow::run_messages (measure_ms); };
+    auto baseline = 1.0;
+
+    for (int round = 0; round < rounds; ++round)
+    {
+        EditorWindow::run_messages (settle_ms);
+        baseline = std::min (baseline, cpu_share (idle));
+    }
+
     std::printf ("plug-in loaded, no editor open: %.2f %% of one core\n", baseline * 100.0);
 
     std::vector<double> open_ms;
@@ -85,14 +95,21 @@ int measure (const juce::File& bundle, const juce::Point<float> knob_at_800)
 
     auto window = EditorWindow::open (*plugin, error);
 
-    for (const int width : { 800, 1600 })
+    double idle_share[2] = { 1.0, 1.0 };
+    const int widths[2] = { 800, 1600 };
+
+    for (int round = 0; round < rounds; ++round)
     {
-        window->resize_through_host (width);
-        EditorWindow::run_messages (settle_ms);
-        const auto share = cpu_share ([] { EditorWindow::run_messages (measure_ms); });
-        std::printf ("idle editor at %d x %d: %.2f %% of one core\n", window->editor_bounds().getWidth(),
-                     window->editor_bounds().getHeight(), share * 100.0);
+        for (int i = 0; i < 2; ++i)
+        {
+            window->resize_through_host (widths[i]);
+            EditorWindow::run_messages (settle_ms);
+            idle_share[i] = std::min (idle_share[i], cpu_share (idle));
+        }
     }
+
+    for (int i = 0; i < 2; ++i)
+        std::printf ("idle editor at %d x %d: %.2f %% of one core\n", widths[i], widths[i] / 2, idle_share[i] * 100.0);
 
     window->resize_through_host (800);
     EditorWindow::run_messages (settle_ms);
@@ -100,17 +117,26 @@ int measure (const juce::File& bundle, const juce::Point<float> knob_at_800)
     // Up and down over the knob's whole travel, a step each 16 ms, as a hand drags.
     const auto knob = knob_at_800.roundToInt();
     bool dragged = true;
-    const auto share = cpu_share ([&]
-    {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) measure_ms;
+    auto share = 1.0;
 
-        while (dragged && juce::Time::getMillisecondCounter() < end)
-            dragged = window->drag (knob, knob.translated (0, -150), 60, 16)
-                   && window->drag (knob.translated (0, -150), knob.translated (0, 150), 60, 16);
-    });
+    for (int round = 0; round < rounds && dragged; ++round)
+    {
+        share = std::min (share, cpu_share ([&]
+        {
+            const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) measure_ms;
+
+            while (dragged && juce::Time::getMillisecondCounter() < end)
+                dragged = window->drag (knob, knob.translated (0, -150), 60, 16)
+                       && window->drag (knob.translated (0, -150), knob.translated (0, 150), 60, 16);
+        }));
+    }
+
+    // The drag must reach the plug-in: the knob under it is the first delay's time.
+    auto* time = plugin->find_parameter ("delay1_time");
+    const auto moved_to = time != nullptr ? time->value() : 0.0;
 
     if (dragged)
-        std::printf ("knob dragged at 800 x 400: %.2f %% of one core\n", share * 100.0);
+        std::printf ("knob dragged at 800 x 400: %.2f %% of one core (delay1_time left at %.1f ms)\n", share * 100.0, moved_to);
     else
         std::printf ("knob drag: the display has no test extension\n");
 

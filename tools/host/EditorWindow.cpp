@@ -222,8 +222,13 @@ void EditorWindow::run_messages (int milliseconds)
 {
     const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) juce::jmax (0, milliseconds);
 
-    // Wakes the loop at the end should nothing else be pending then.
-    juce::Timer::callAfterDelay (juce::jmax (0, milliseconds), [] {});
+    // Wakes the loop at the end should nothing else be pending then; gone with this call.
+    struct WakeUp : juce::Timer
+    {
+        void timerCallback() override { stopTimer(); }
+    } wake_up;
+
+    wake_up.startTimer (juce::jmax (1, milliseconds));
 
     while (juce::Time::getMillisecondCounter() < end)
         juce::dispatchNextMessageOnSystemQueue (false);
