@@ -90,15 +90,17 @@ TEST (ValueDisplayLabel, ShownOnlyWhileItsKnobIsDragged)
 
 TEST (IconSelector, PictureAndSideDots)
 {
-    // Square pictures told apart by colour: black in the data, recoloured on loading.
+    // Square pictures told apart by colour: black or white in the data, recoloured on loading.
     const char* square = R"(<svg viewBox="0 0 10 10"><rect x="0" y="0" width="10" height="10" fill="#000000"/></svg>)";
     const juce::Colour colours[] = { juce::Colours::red, juce::Colours::green, juce::Colours::blue, juce::Colours::yellow };
     const auto dot = juce::Colour (0xff96ca30);
     QuorvaneUITools::IconSelector selector;
     std::atomic<float> raw;
     selector.raw_value = &raw;
-    for (auto colour : colours)
+    for (auto colour : { colours[0], colours[1], colours[2] })
         QuorvaneUITools::append_icon (selector, square, strlen (square), colour);
+    const juce::String white_square = juce::String (square).replace ("#000000", "#FFFFFF");
+    QuorvaneUITools::append_icon (selector, white_square.toRawUTF8(), white_square.getNumBytesAsUTF8(), colours[3], juce::Colours::white);
     QuorvaneUITools::append_icon (selector, "not an image", 12, dot);
     ASSERT_EQ (selector.icons.size(), 4u);
 
