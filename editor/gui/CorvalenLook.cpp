@@ -208,7 +208,9 @@ void CorvalenLook::drawLinearSlider (juce::Graphics& g, int x, int y, int width,
 
     if (is_bipolar (slider))
     {
-        const auto middle = minSliderPos + (maxSliderPos - minSliderPos) * 0.5f;
+        // A one-value slider passes its unused min and max positions (both at value 0),
+        // so the middle comes from the bar's own extent.
+        const auto middle = (float) x + (float) width * 0.5f;
         g.fillRect (juce::Rectangle<float> (middle - 1.0f, (float) y + 0.5f, 2.0f, (float) height - 1.0f));
         g.fillRect (juce::Rectangle<float> (juce::jmin (middle, sliderPos), (float) y + 0.5f,
                                             std::abs (sliderPos - middle), (float) height - 1.0f));

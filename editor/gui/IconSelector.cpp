@@ -2,19 +2,19 @@
 
 namespace QuorvaneUITools
 {
-std::unique_ptr<juce::Drawable> load_recoloured_svg (const void* svg_data, size_t size, juce::Colour colour)
+std::unique_ptr<juce::Drawable> load_recoloured_svg (const void* svg_data, size_t size, juce::Colour colour, juce::Colour from)
 {
     auto drawable = juce::Drawable::createFromImageData (svg_data, size);
 
     if (drawable != nullptr)
-        drawable->replaceColour (juce::Colours::black, colour);
+        drawable->replaceColour (from, colour);
 
     return drawable;
 }
 
-void append_icon (IconSelector& selector, const void* svg_data, size_t size, juce::Colour colour)
+void append_icon (IconSelector& selector, const void* svg_data, size_t size, juce::Colour colour, juce::Colour from)
 {
-    if (auto drawable = load_recoloured_svg (svg_data, size, colour))
+    if (auto drawable = load_recoloured_svg (svg_data, size, colour, from))
         selector.icons.push_back (std::move (drawable));
 }
 

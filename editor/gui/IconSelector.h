@@ -18,11 +18,14 @@ struct IconSelector
     const std::atomic<float>* raw_value = nullptr;
 };
 
-// A compiled-in SVG with its pure black recoloured; null when the data does not parse.
-std::unique_ptr<juce::Drawable> load_recoloured_svg (const void* svg_data, size_t size, juce::Colour colour);
+// A compiled-in SVG with every use of `from` (pure black or pure white in our images)
+// replaced by colour; null when the data does not parse.
+std::unique_ptr<juce::Drawable> load_recoloured_svg (const void* svg_data, size_t size, juce::Colour colour,
+                                                     juce::Colour from = juce::Colours::black);
 
-// Appends a picture to selector.icons, recoloured from black. Data that does not parse is left out.
-void append_icon (IconSelector& selector, const void* svg_data, size_t size, juce::Colour colour);
+// Appends a recoloured picture to selector.icons. Data that does not parse is left out.
+void append_icon (IconSelector& selector, const void* svg_data, size_t size, juce::Colour colour,
+                  juce::Colour from = juce::Colours::black);
 
 // Turns a slider already set up like the panel's knobs into the selector's invisible
 // hit area: both drag directions, no text box, fully transparent, added to parent.

@@ -31,10 +31,9 @@ public:
     // Refreshes the text from the raw value while shown; a hidden read-out keeps its text.
     void update (int decimals);
 
-    // The text a value would show, with the given number of decimals.
+private:
     juce::String text_for (float value, int decimals) const;
 
-private:
     juce::Component::SafePointer<juce::Slider> slider;
     const std::atomic<float>* raw_value;
     juce::String suffix;
