@@ -59,7 +59,7 @@ LFOComponent::LFOComponent (juce::AudioProcessorValueTreeState& parameters, int 
                                                                    palette->modulation_colour, false, nullptr);
     addChildComponent (*rate_display);
 
-    // The note value is a choice index: truncate it, as the choice list does.
+    // The note value is a choice index, which the attachment keeps whole.
     synced_rate_display = std::make_unique<crvl::gui::ValueDisplayLabel> (
         synced_rate_slider, raw (synced_rate_index), juce::String(), palette->modulation_colour, false,
         [] (float value) { return crvl::dsp::SyncTranslator::time_value_to_string ((int) value); });
