@@ -10,8 +10,6 @@ namespace
 // Delay 2's parameters lie four indices after delay 1's, in both blocks.
 int module_offset (int index) { return index == 0 ? 0 : 4; }
 
-juce::String id_of (int parameter_index) { return QuorvaneParameters::get_id_for_parameter (parameter_index); }
-
 constexpr int time_index = 0, feed_index = 1, damp_index = 2, amp_index = 3;
 constexpr int time_mod_src_index = 27, time_mod_depth_index = 28, feed_mod_src_index = 29, feed_mod_depth_index = 30;
 } // namespace
@@ -19,6 +17,7 @@ constexpr int time_mod_src_index = 27, time_mod_depth_index = 28, feed_mod_src_i
 DelayComponent::DelayComponent (juce::AudioProcessorValueTreeState& parameters, int index)
 {
     const int b = module_offset (index);
+    const auto id_of = [b] (int parameter_index) { return QuorvaneParameters::get_id_for_parameter (parameter_index + b); };
 
     QuorvaneUITools::init_header_label (header, "DELAY " + juce::String (index + 1), this);
 
@@ -35,27 +34,27 @@ DelayComponent::DelayComponent (juce::AudioProcessorValueTreeState& parameters, 
     ModulePanelControls::init_knob (feed_mod_depth_slider, palette->delay_mod_colour, *this);
     QuorvaneUITools::init_hit_area_slider (feed_mod_src_slider, palette->delay_mod_colour, this);
 
-    const auto attach = [&parameters] (int parameter_index, juce::Slider& slider)
+    const auto attach = [&] (int parameter_index, juce::Slider& slider)
     { return std::make_unique<SliderAttachment> (parameters, id_of (parameter_index), slider); };
 
-    time_attachment = attach (time_index + b, time_slider);
-    feed_attachment = attach (feed_index + b, feed_slider);
-    damp_attachment = attach (damp_index + b, damp_slider);
-    amp_attachment = attach (amp_index + b, amp_slider);
-    time_mod_depth_attachment = attach (time_mod_depth_index + b, time_mod_depth_slider);
-    feed_mod_depth_attachment = attach (feed_mod_depth_index + b, feed_mod_depth_slider);
-    time_mod_src_attachment = attach (time_mod_src_index + b, time_mod_src_slider);
-    feed_mod_src_attachment = attach (feed_mod_src_index + b, feed_mod_src_slider);
+    time_attachment = attach (time_index, time_slider);
+    feed_attachment = attach (feed_index, feed_slider);
+    damp_attachment = attach (damp_index, damp_slider);
+    amp_attachment = attach (amp_index, amp_slider);
+    time_mod_depth_attachment = attach (time_mod_depth_index, time_mod_depth_slider);
+    feed_mod_depth_attachment = attach (feed_mod_depth_index, feed_mod_depth_slider);
+    time_mod_src_attachment = attach (time_mod_src_index, time_mod_src_slider);
+    feed_mod_src_attachment = attach (feed_mod_src_index, feed_mod_src_slider);
 
-    const auto raw = [&parameters] (int parameter_index) { return parameters.getRawParameterValue (id_of (parameter_index)); };
+    const auto raw = [&] (int parameter_index) { return parameters.getRawParameterValue (id_of (parameter_index)); };
 
-    time_mod_src_selector.reset (new QuorvaneUITools::IconSelector { {}, raw (time_mod_src_index + b) });
-    feed_mod_src_selector.reset (new QuorvaneUITools::IconSelector { {}, raw (feed_mod_src_index + b) });
+    time_mod_src_selector.reset (new QuorvaneUITools::IconSelector { {}, raw (time_mod_src_index) });
+    feed_mod_src_selector.reset (new QuorvaneUITools::IconSelector { {}, raw (feed_mod_src_index) });
 
-    time_display = std::make_unique<crvl::gui::ValueDisplayLabel> (time_slider, raw (time_index + b), "Ms",
+    time_display = std::make_unique<crvl::gui::ValueDisplayLabel> (time_slider, raw (time_index), "Ms",
                                                                    palette->delay_colour, true, nullptr);
     addChildComponent (*time_display);
-    amp_display = std::make_unique<crvl::gui::ValueDisplayLabel> (amp_slider, raw (amp_index + b), "dB",
+    amp_display = std::make_unique<crvl::gui::ValueDisplayLabel> (amp_slider, raw (amp_index), "dB",
                                                                   palette->delay_colour, false, nullptr);
     addChildComponent (*amp_display);
 

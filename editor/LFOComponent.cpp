@@ -15,12 +15,10 @@ constexpr int rate_index = 19, sync_index = 20, synced_rate_index = 21, wave_ind
 
 std::unique_ptr<juce::Drawable> sync_icon (juce::Colour white_to, juce::Colour black_to)
 {
-    auto icon = juce::Drawable::createFromImageData (BinaryData::sync_svg, (size_t) BinaryData::sync_svgSize);
+    auto icon = QuorvaneUITools::load_recoloured_svg (BinaryData::sync_svg, (size_t) BinaryData::sync_svgSize, white_to,
+                                                      juce::Colours::white);
     if (icon != nullptr)
-    {
-        icon->replaceColour (juce::Colours::white, white_to);
         icon->replaceColour (juce::Colours::black, black_to);
-    }
     return icon;
 }
 } // namespace
@@ -61,7 +59,7 @@ LFOComponent::LFOComponent (juce::AudioProcessorValueTreeState& parameters, int 
                                                                    palette->modulation_colour, false, nullptr);
     addChildComponent (*rate_display);
 
-    // The note value is a choice index: truncate it, as the choice list does.
+    // The note value is a choice index, which the attachment keeps whole.
     synced_rate_display = std::make_unique<crvl::gui::ValueDisplayLabel> (
         synced_rate_slider, raw (synced_rate_index), juce::String(), palette->modulation_colour, false,
         [] (float value) { return crvl::dsp::SyncTranslator::time_value_to_string ((int) value); });
@@ -78,13 +76,9 @@ LFOComponent::LFOComponent (juce::AudioProcessorValueTreeState& parameters, int 
         { BinaryData::wave_smooth_random_svg, BinaryData::wave_smooth_random_svgSize },
     };
 
-    // The waves are drawn in white, not in the black the toolkit recolours.
+    // The waves are drawn in white.
     for (const auto& [data, size] : waves)
-        if (auto icon = juce::Drawable::createFromImageData (data, (size_t) size))
-        {
-            icon->replaceColour (juce::Colours::white, palette->modulation_colour);
-            wave_selector->icons.push_back (std::move (icon));
-        }
+        QuorvaneUITools::append_icon (*wave_selector, data, (size_t) size, palette->modulation_colour, juce::Colours::white);
 }
 
 void LFOComponent::update()

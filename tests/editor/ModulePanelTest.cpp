@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -74,7 +76,7 @@ struct Placement
 
 // One table per panel. A sized item centred on a fractional position takes the smallest
 // whole rectangle that holds it, so a 50-unit knob may take 51.
-const Placement delay_layout[] = {
+const std::vector<Placement> delay_layout = {
     AT (delay[0].header, 0, 0, 298, 20),              AT (delay[0].time_slider, 24, 30, 51, 51),
     AT (delay[0].time_label, 0, 90, 199, 24),         AT (delay[0].time_mod_depth_slider, 129, 23, 40, 41),
     AT (delay[0].time_mod_src_slider, 109, 71, 80, 16), AT (delay[0].feed_slider, 24, 124, 51, 51),
@@ -84,7 +86,7 @@ const Placement delay_layout[] = {
     AT (delay[0].amp_label, 198, 184, 100, 24),       AT (delay[0].time_display, 20, 46, 60, 18),
     AT (delay[0].amp_display, 219, 140, 60, 18),
 };
-const Placement envelope_layout[] = {
+const std::vector<Placement> envelope_layout = {
     AT (envelope[1].header, 0, 0, 148, 20),           AT (envelope[1].sens_slider, 4, 31, 41, 41),
     AT (envelope[1].attack_slider, 54, 31, 40, 41),   AT (envelope[1].release_slider, 103, 31, 41, 41),
     AT (envelope[1].sens_label, 0, 83, 50, 21),       AT (envelope[1].attack_label, 49, 83, 50, 21),
@@ -92,13 +94,13 @@ const Placement envelope_layout[] = {
     AT (envelope[1].attack_display, 49, 42, 50, 18),  AT (envelope[1].release_display, 99, 42, 50, 18),
 };
 // The wave area is 42 high, so its 50-high hit area overhangs the panel by 4.
-const Placement lfo_layout[] = {
+const std::vector<Placement> lfo_layout = {
     AT (lfo[0].header, 0, 0, 148, 20),                AT (lfo[0].sync_button, 24, 28, 26, 26),
     AT (lfo[0].rate_slider, 91, 31, 40, 41),          AT (lfo[0].synced_rate_slider, 91, 31, 40, 41),
     AT (lfo[0].wave_slider, 7, 58, 60, 50),           AT (lfo[0].rate_label, 74, 83, 74, 21),
     AT (lfo[0].rate_display, 81, 42, 60, 18),         AT (lfo[0].synced_rate_display, 81, 42, 60, 18),
 };
-const Placement master_layout[] = {
+const std::vector<Placement> master_layout = {
     AT (master.header, 0, 0, 198, 20),                AT (master.mix_mode_slider, 92, 35, 80, 51),
     AT (master.distortion_type_slider, 3, 35, 60, 51), AT (master.drive_slider, 8, 115, 50, 51),
     AT (master.amp_slider, 74, 115, 50, 51),          AT (master.dry_wet_slider, 140, 115, 50, 51),
@@ -106,25 +108,13 @@ const Placement master_layout[] = {
     AT (master.dry_wet_label, 132, 181, 66, 27),      AT (master.amp_display, 69, 131, 60, 18),
 };
 
-template <size_t size>
-void expect_layout (const Placement (&table)[size])
+TEST (ModulePanels, LayOutTheirChildrenOnTheGridUnderTheirTitles)
 {
     Panels p;
-    for (const auto& row : table)
-        EXPECT_EQ (row.child (p).getBounds().toString(), row.bounds.toString()) << row.name;
-}
+    for (const auto* table : { &delay_layout, &envelope_layout, &lfo_layout, &master_layout })
+        for (const auto& row : *table)
+            EXPECT_EQ (row.child (p).getBounds().toString(), row.bounds.toString()) << row.name;
 
-TEST (ModulePanels, LayOutTheirChildrenOnTheGrid)
-{
-    expect_layout (delay_layout);
-    expect_layout (envelope_layout);
-    expect_layout (lfo_layout);
-    expect_layout (master_layout);
-}
-
-TEST (ModulePanels, TitlesNameTheModule)
-{
-    Panels p;
     juce::StringArray titles;
     for (auto* header : { &p.delay[0].header, &p.delay[1].header, &p.envelope[0].header, &p.envelope[1].header,
                           &p.lfo[0].header, &p.lfo[1].header, &p.master.header })
