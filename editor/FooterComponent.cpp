@@ -246,9 +246,16 @@ void FooterComponent::show_save_dialog()
     if (save_dialog_open)
         return;
 
-    save_chooser = std::make_unique<juce::FileChooser> ("Save Preset", audio_processor.presets_folder,
-                                                        "*." + audio_processor.preset_extension, true, false, nullptr);
+    // Starting from the current name in the presets folder: the desktop dialog would
+    // otherwise offer the folder's own name as the file name.
+    const auto& extension = audio_processor.preset_extension;
+    const auto start = audio_processor.presets_folder.getChildFile (audio_processor.current_preset_name + "." + extension);
+    save_chooser = std::make_unique<juce::FileChooser> ("Save Preset", start, "*." + extension, true, false, nullptr);
     save_dialog_open = true;
+
+    // The framework moves the process into the folder to start the desktop dialog there;
+    // the host's working folder is not ours to change.
+    const auto working_folder = juce::File::getCurrentWorkingDirectory();
 
     const auto dialog_flags = juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
                        | juce::FileBrowserComponent::warnAboutOverwriting;
@@ -263,8 +270,36 @@ void FooterComponent::show_save_dialog()
 
                                    // Cancelled: nothing changes and the list stays as it is.
                                    if (chosen != juce::File())
-                                       safe->save_preset (chosen);
+                                       safe->confirm_replace (chosen);
                                });
+    working_folder.setAsCurrentWorkingDirectory();
+}
+
+void FooterComponent::confirm_replace (const juce::File& chosen)
+{
+    // The dialog asked about the name as typed; the extension forced afterwards may name
+    // another preset that exists, which a desktop dialog on Linux never saw.
+    const auto target = chosen.withFileExtension (audio_processor.preset_extension);
+
+    if (target == chosen || ! target.existsAsFile())
+    {
+        save_preset (chosen);
+        return;
+    }
+
+    const auto options = juce::MessageBoxOptions()
+                             .withIconType (juce::MessageBoxIconType::QuestionIcon)
+                             .withTitle ("Save Preset")
+                             .withMessage ("\"" + target.getFileNameWithoutExtension() + "\" already exists. Replace it?")
+                             .withButton ("Replace")
+                             .withButton ("Cancel")
+                             .withAssociatedComponent (this);
+
+    juce::AlertWindow::showAsync (options, [safe = juce::Component::SafePointer<FooterComponent> (this), chosen] (int result)
+                                  {
+                                      if (safe != nullptr && result == 1)
+                                          safe->save_preset (chosen);
+                                  });
 }
 
 void FooterComponent::save_preset (const juce::File& chosen)

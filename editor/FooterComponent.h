@@ -48,6 +48,7 @@ private:
     void show_menu (const juce::PopupMenu& menu, juce::Component& target, int max_columns,
                     std::function<void (FooterComponent&, int)> handler);
     void show_save_dialog();
+    void confirm_replace (const juce::File& chosen);
 
     QuorvaneAudioProcessor& audio_processor;
     juce::SharedResourcePointer<QuorvaneUITools::Palette> palette;

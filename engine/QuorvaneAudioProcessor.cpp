@@ -3,6 +3,7 @@
 
 #include "StateDocumentChecks.h"
 #include "SyncTranslator.h"
+#include "WorkBufferCapacity.h"
 
 namespace
 {
@@ -29,14 +30,6 @@ constexpr float half_pi = 1.5707964f;
 float decibels_to_gain (float decibels) noexcept
 {
     return juce::Decibels::decibelsToGain (decibels, -100.0f);
-}
-
-// The first-order low-pass turns unstable once its cutoff passes half the sample
-// rate, which the damping range does below 36 kHz; the cap lies above 18 kHz from
-// 44.1 kHz up, so it only ever bites at those lower rates.
-float stable_damping_frequency (float frequency, float sample_rate) noexcept
-{
-    return juce::jmin (frequency, 0.49f * sample_rate);
 }
 
 juce::PropertiesFile::Options preferences_options()
@@ -66,8 +59,8 @@ QuorvaneAudioProcessor::QuorvaneAudioProcessor()
         parameter_values.push_back (parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (i)));
 
     // Before the first prepareToPlay, which sizes the delay memory from it.
-    delay1.max_delay_seconds = 2.0f;
-    delay2.max_delay_seconds = 2.0f;
+    for (auto* delay : delays)
+        delay->max_delay_seconds = QuorvaneParameters::max_delay_time_ms / 1000.0f;
 
     presets_folder = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
                          .getChildFile ("Audio")
@@ -92,7 +85,7 @@ const juce::String QuorvaneAudioProcessor::getName() const { return "Quorvane"; 
 void QuorvaneAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     const auto num_channels = getTotalNumOutputChannels();
-    const auto buffer_size = maximumExpectedSamplesPerBlock + 16;
+    const auto buffer_size = crvl::dsp::work_buffer_capacity (maximumExpectedSamplesPerBlock);
     const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) maximumExpectedSamplesPerBlock, (juce::uint32) num_channels };
 
     delay1.prepare (spec);
@@ -114,9 +107,7 @@ void QuorvaneAudioProcessor::prepareToPlay (double sampleRate, int maximumExpect
     master_gain.prepare (spec);
 
     output_high_pass_sample_rate = (float) sampleRate;
-    output_high_pass_frequency = 15.0f;
-    *output_high_pass.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (output_high_pass_sample_rate,
-                                                                                      output_high_pass_frequency);
+    output_high_pass.frequency = output_high_pass_frequency;
     output_high_pass.prepare (spec);
     output_high_pass.reset();
 
@@ -171,14 +162,15 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     update_envelope (envelope2, index::env1_sens + 3);
     QuorvaneEnvelopeFollower::process_pair (envelope1, envelope2, buffer, num_samples);
 
-    // The delays first: they read no source yet, but say which LFO outputs they will.
+    // The delays first: they read no source yet, but their choices say which LFOs they will.
+    lfo_is_read = {};
     update_delay (0);
     update_delay (1);
 
     update_lfo (lfo1, index::lfo1_rate);
     update_lfo (lfo2, index::lfo2_rate);
-    run_lfo (lfo1, num_samples);
-    run_lfo (lfo2, num_samples);
+    run_lfo (lfo1, lfo_is_read[0], num_samples);
+    run_lfo (lfo2, lfo_is_read[1], num_samples);
 
     auto wet = juce::dsp::AudioBlock<float> (wet_buffer).getSubBlock (0, (size_t) num_samples);
     mix_mode = rounded (index::mix_mode);
@@ -214,28 +206,13 @@ void QuorvaneAudioProcessor::update_lfo (QuorvaneLFO& lfo, int first_index) noex
     const auto rate = synced ? crvl::dsp::SyncTranslator::synced_rate (bpm, rounded (first_index + 2))
                              : raw (first_index);
 
-    lfo.lfo.frequency = rate;
-    lfo.glide_rate = rate;
-    lfo.random_smoother.set_glide_length ((int) (lfo.sample_rate / rate));
+    lfo.set_rate (rate);
 }
 
-void QuorvaneAudioProcessor::run_lfo (QuorvaneLFO& lfo, int num_samples) noexcept
+void QuorvaneAudioProcessor::run_lfo (QuorvaneLFO& lfo, bool is_read, int num_samples) noexcept
 {
     // An output is read by the delays within its block or never: unread, it is not written.
-    const auto reads = [&lfo] (const crvl::dsp::QuorvaneDelay<float>& delay)
-    {
-        for (int channel = 0; channel < lfo.output.getNumChannels(); ++channel)
-        {
-            const auto* output = lfo.output.getReadPointer (channel);
-
-            if (delay.time_mod_source == output || delay.feedback_mod_source == output)
-                return true;
-        }
-
-        return false;
-    };
-
-    if (reads (delay1) || reads (delay2))
+    if (is_read)
         lfo.process (num_samples);
     else
         lfo.skip (num_samples);
@@ -254,14 +231,7 @@ void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept
     delay.delay_samples.setTargetValue (time);
 
     delay.feedback = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
-
-    // Written into the existing coefficient objects: making new ones would allocate.
-    const auto damping = juce::dsp::IIR::ArrayCoefficients<float>::makeFirstOrderLowPass (
-        delay.sample_rate, stable_damping_frequency (raw (first + 2), delay.sample_rate));
-
-    for (auto& filter : delay.damping_filters)
-        *filter.coefficients = damping;
-
+    delay.set_damping_frequency (raw (first + 2));
     delay.output_gain.setGainLinear (decibels_to_gain (raw (first + 3)));
 }
 
@@ -286,10 +256,18 @@ void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept
         }
     };
 
-    delay.time_mod_source = source (rounded (first));
+    const auto time_source = rounded (first);
+    const auto feedback_source = rounded (first + 2);
+
+    delay.time_mod_source = source (time_source);
     delay.time_mod_depth = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
-    delay.feedback_mod_source = source (rounded (first + 2));
+    delay.feedback_mod_source = source (feedback_source);
     delay.feedback_mod_depth = juce::jlimit (0.0f, 1.0f, raw (first + 3) * 0.01f);
+
+    // Sources 5 and 6 are LFO 1's two channels, 7 and 8 LFO 2's.
+    for (const auto value : { time_source, feedback_source })
+        if (value >= 5 && value <= 8)
+            lfo_is_read[(size_t) (value - 5) / 2] = true;
 }
 
 void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept
@@ -394,7 +372,12 @@ void QuorvaneAudioProcessor::mix_dry_wet (juce::AudioBuffer<float>& buffer, int 
     }
 }
 
-double QuorvaneAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+// Feedback reaches 100 %, and its modulation can lift any setting there, so the echoes
+// of one note may never end. A length worked out from the current settings would go
+// stale: hosts read the tail when they activate the plug-in, and the framework cannot
+// tell them it changed. Infinity is what the VST 3 layer reports as an infinite tail (a
+// negative value would read as none).
+double QuorvaneAudioProcessor::getTailLengthSeconds() const { return std::numeric_limits<double>::infinity(); }
 bool QuorvaneAudioProcessor::acceptsMidi() const { return true; }
 bool QuorvaneAudioProcessor::producesMidi() const { return false; }
 bool QuorvaneAudioProcessor::isMidiEffect() const { return false; }

@@ -1,4 +1,5 @@
 #include "FooterComponent.h"
+#include "PanelTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,23 +24,8 @@ struct Footer : ::testing::Test
         write_file (name, "<Quorvane_State><PARAM id=\"delay1_time\" value=\"" + std::to_string (delay1_time) + "\"/></Quorvane_State>");
     }
 
-    float value (int index) { return *processor.parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (index)); }
-
-    std::vector<float> values()
-    {
-        std::vector<float> all;
-        for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
-            all.push_back (value (i));
-        return all;
-    }
-
-    juce::Button& button (const juce::String& name)
-    {
-        for (auto* child : footer->getChildren())
-            if (auto* b = dynamic_cast<juce::Button*> (child); b != nullptr && b->getName() == name)
-                return *b;
-        throw std::logic_error ("no button " + name.toStdString());
-    }
+    float value (int index) { return raw_values (processor)[(size_t) index]; }
+    juce::Button& button (const juce::String& name) { return button_named (*footer, name); }
 
     // Menu items joined by "|", a ticked one marked "*", a greyed one "-".
     static juce::String items (const juce::PopupMenu& menu, int first_id = 1)
@@ -64,7 +50,7 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8Text)
     juce::Random random (7);
     for (auto* parameter : processor.getParameters())
         parameter->setValueNotifyingHost (random.nextFloat());
-    const auto saved = values();
+    const auto saved = raw_values (processor);
 
     footer->save_preset (folder.getChildFile ("Round"));
     EXPECT_EQ (button ("").getButtonText(), "Round");
@@ -83,7 +69,7 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8Text)
     EXPECT_EQ (processor.current_preset_name, "Round");
 
     footer->preset_menu_chosen (FooterComponent::first_preset_item_id);
-    EXPECT_EQ (values(), saved);
+    EXPECT_EQ (raw_values (processor), saved);
 
     for (const auto* typed : { "Round.qpst", "Round.txt" })
         footer->save_preset (folder.getChildFile (typed));

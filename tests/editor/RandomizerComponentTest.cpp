@@ -1,4 +1,4 @@
-#include "QuorvaneAudioProcessor.h"
+#include "PanelTestSupport.h"
 #include "RandomizerComponent.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +9,7 @@ namespace
 {
 struct Randomizer : ::testing::Test
 {
-    std::vector<float> values()
-    {
-        std::vector<float> all;
-        for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
-            all.push_back (*processor.parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (i)));
-        return all;
-    }
+    std::vector<float> values() { return raw_values (processor); }
 
     void reset()
     {
@@ -27,13 +21,7 @@ struct Randomizer : ::testing::Test
         processor.parameter_state.copyState();
     }
 
-    static void click (RandomizerComponent& panel, const juce::String& name)
-    {
-        for (auto* child : panel.getChildren())
-            if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && button->getName() == name)
-                return button->onClick();
-        FAIL() << "no button " << name;
-    }
+    static void click (RandomizerComponent& panel, const juce::String& name) { button_named (panel, name).onClick(); }
 
     QuorvaneAudioProcessor processor;
     RandomizerComponent panel { processor.parameter_state };

@@ -4,9 +4,13 @@
 #include "HostedPlugin.h"
 #include "WavRenderer.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -57,12 +61,17 @@ render BUNDLE IN.wav OUT.wav [options]
                      --set values apply.
   --save-state FILE  Saves the plug-in's state (the host's state blob) after
                      the render.
-  --rate R           Runs the plug-in at R Hz, 8000 to 768000, and writes OUT.wav
-                     at R. The samples are not resampled. Default: IN.wav's rate.
+  --rate R           Runs the plug-in at R Hz, a whole number from 8000 to 768000,
+                     and writes OUT.wav at R. The samples are not resampled.
+                     Default: IN.wav's rate.
   --block N          Processes in blocks of N frames, 1 to 65536; the last block
                      may be shorter. Default: 512.
   --bpm B            The tempo the play head reports, above 0 and up to 999.
                      Default: 120. The play head runs from 0 in 4/4, playing.
+
+  Options also take the form --option=value. Numbers are plain decimals.
+  Neither OUT.wav nor the state file may be IN.wav (or a link to it), and the
+  state file may not be OUT.wav.
 
 editor BUNDLE --out SHOT.png [--width W] [--state FILE]
   Opens the plug-in's own editor in a window on the X display ($DISPLAY; run
@@ -122,6 +131,9 @@ struct RenderCommand
     double bpm = default_bpm;
 };
 
+const juce::StringArray render_options { "--set", "--state", "--save-state", "--rate", "--block", "--bpm" };
+const juce::StringArray editor_options { "--out", "--width", "--state" };
+
 std::optional<Refusal> parse_option (RenderCommand& command, const juce::String& name, const juce::String& value)
 {
     const auto number = PluginParameter::parse_number (value);
@@ -144,8 +156,10 @@ std::optional<Refusal> parse_option (RenderCommand& command, const juce::String&
     }
     else if (name == "--rate")
     {
-        if (! number || *number < HostedPlugin::min_sample_rate || *number > HostedPlugin::max_sample_rate)
-            return usage ("--rate takes a sample rate from 8000 to 768000 Hz, not '" + value + "'");
+        // A WAV header holds a whole rate.
+        if (! number || *number != std::floor (*number) || *number < HostedPlugin::min_sample_rate
+            || *number > HostedPlugin::max_sample_rate)
+            return usage ("--rate takes a whole sample rate from 8000 to 768000 Hz, not '" + value + "'");
 
         command.sample_rate = *number;
     }
@@ -175,8 +189,8 @@ std::optional<Refusal> parse_option (RenderCommand& command, const juce::String&
 // Splits a command's arguments (after its name) into file arguments and
 // options, each option "--name value" or "--name=value", handed to parse_option.
 template <typename ParseOption>
-std::optional<Refusal> split_arguments (const juce::StringArray& args, juce::StringArray& positional,
-                                        ParseOption&& parse_option)
+std::optional<Refusal> split_arguments (const juce::StringArray& args, const juce::StringArray& known,
+                                        juce::StringArray& positional, ParseOption&& parse_option)
 {
     for (int i = 1; i < args.size(); ++i)
     {
@@ -199,9 +213,13 @@ std::optional<Refusal> split_arguments (const juce::StringArray& args, juce::Str
         {
             value = args[++i];
         }
-        else
+        else if (known.contains (arg))
         {
             return usage ("option " + arg + " needs a value");
+        }
+        else
+        {
+            return usage ("unknown option '" + arg + "'");
         }
 
         if (auto refusal = parse_option (name, value))
@@ -215,7 +233,7 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
 {
     juce::StringArray positional;
 
-    if (auto refusal = split_arguments (args, positional, [&command] (const juce::String& name, const juce::String& value)
+    if (auto refusal = split_arguments (args, render_options, positional, [&command] (const juce::String& name, const juce::String& value)
                                         { return parse_option (command, name, value); }))
         return refusal;
 
@@ -228,8 +246,52 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
     return std::nullopt;
 }
 
+// The same file under two names: the real paths meet, or the names are links to one file.
+bool same_file (const juce::File& a, const juce::File& b)
+{
+    const auto real = [] (const juce::File& file)
+    {
+        const auto resolve = [] (const juce::File& f) -> juce::String
+        {
+            char resolved[PATH_MAX];
+            return ::realpath (f.getFullPathName().toRawUTF8(), resolved) != nullptr ? juce::String (resolved) : juce::String();
+        };
+
+        // The file may not exist yet, and then only its folder resolves.
+        if (const auto whole = resolve (file); whole.isNotEmpty())
+            return whole;
+
+        const auto folder = resolve (file.getParentDirectory());
+        return folder.isNotEmpty() ? folder + "/" + file.getFileName() : file.getFullPathName();
+    };
+
+    if (real (a) == real (b))
+        return true;
+
+    struct stat sa, sb;
+    return ::stat (a.getFullPathName().toRawUTF8(), &sa) == 0 && ::stat (b.getFullPathName().toRawUTF8(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::optional<Refusal> refuse_overwriting_inputs (const RenderCommand& command)
+{
+    if (same_file (command.input, command.output))
+        return refused ("OUT.wav " + command.output.getFullPathName() + " is IN.wav: the render would overwrite its input");
+
+    if (command.state_out && same_file (*command.state_out, command.input))
+        return refused ("--save-state " + command.state_out->getFullPathName() + " is IN.wav: it would overwrite the input");
+
+    if (command.state_out && same_file (*command.state_out, command.output))
+        return refused ("--save-state " + command.state_out->getFullPathName() + " is OUT.wav: it would overwrite the render");
+
+    return std::nullopt;
+}
+
 std::optional<Refusal> render (const RenderCommand& command)
 {
+    if (auto refusal = refuse_overwriting_inputs (command))
+        return refusal;
+
     WavRenderer renderer;
 
     if (const auto opened = renderer.open (command.input); opened.failed())
@@ -318,7 +380,7 @@ std::optional<Refusal> parse_editor (const juce::StringArray& args, EditorComman
         return std::nullopt;
     };
 
-    if (auto refusal = split_arguments (args, positional, parse_option))
+    if (auto refusal = split_arguments (args, editor_options, positional, parse_option))
         return refusal;
 
     if (positional.size() != 1)
@@ -436,7 +498,10 @@ void print_info (HostedPlugin& plugin)
         << instance.getChannelLayoutOfBus (true, 0).getDescription() << "), "
         << instance.getTotalNumOutputChannels() << " out ("
         << instance.getChannelLayoutOfBus (false, 0).getDescription() << "), latency "
-        << instance.getLatencySamples() << " samples, tail " << instance.getTailLengthSeconds() << " s\n"
+        << instance.getLatencySamples() << " samples, tail "
+        << (std::isinf (instance.getTailLengthSeconds()) ? juce::String ("infinite")
+                                                         : juce::String (instance.getTailLengthSeconds()) + " s")
+        << "\n"
         << "  MIDI      " << (instance.acceptsMidi() ? "input" : "no input") << ", "
         << (instance.producesMidi() ? "output" : "no output") << "\n"
         << "\n";
