@@ -114,7 +114,8 @@ int measure (const juce::File& bundle, const juce::Point<float> knob_at_800)
     window->resize_through_host (800);
     EditorWindow::run_messages (settle_ms);
 
-    // Up and down over the knob's whole travel, a step each 16 ms, as a hand drags.
+    // Up and down over the knob's whole travel, a step each 16 ms, as a hand drags; each
+    // stroke starts on the knob, since a press outside the window reaches nothing.
     const auto knob = knob_at_800.roundToInt();
     bool dragged = true;
     auto share = 1.0;
@@ -127,11 +128,12 @@ int measure (const juce::File& bundle, const juce::Point<float> knob_at_800)
 
             while (dragged && juce::Time::getMillisecondCounter() < end)
                 dragged = window->drag (knob, knob.translated (0, -150), 60, 16)
-                       && window->drag (knob.translated (0, -150), knob.translated (0, 150), 60, 16);
+                       && window->drag (knob, knob.translated (0, 150), 60, 16);
         }));
     }
 
-    // The drag must reach the plug-in: the knob under it is the first delay's time.
+    // The drag must reach the plug-in: the knob under it is the first delay's time, and
+    // the last stroke, downwards, leaves it at its minimum.
     auto* time = plugin->find_parameter ("delay1_time");
     const auto moved_to = time != nullptr ? time->value() : 0.0;
 
