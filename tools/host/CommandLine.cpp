@@ -24,6 +24,8 @@ constexpr double max_bpm = 999.0; // the most any DAW's tempo field takes
 constexpr int max_window_width = 16384;
 // Long enough for the window to map and for several of the editor's refresh ticks.
 constexpr int open_settle_ms = 600, resize_settle_ms = 300;
+// Then until two shots a refresh apart agree, as long as a slow (sanitised) build needs.
+constexpr int still_interval_ms = 150, still_max_ms = 10000;
 
 const char* const help = R"(quorvane-host: the project's command-line VST 3 host.
 
@@ -425,7 +427,7 @@ std::optional<Refusal> show_editor (const EditorCommand& command)
         EditorWindow::run_messages (resize_settle_ms);
     }
 
-    const auto shot = window->capture();
+    const auto shot = window->capture_when_still (still_interval_ms, still_max_ms);
     const auto size = window->editor_bounds();
     window.reset();
 

@@ -1,5 +1,7 @@
 #include "EditorWindow.h"
 
+#include <cstring>
+
 // After JUCE's headers: Xlib's macros (None, Bool, Status) would clash with them.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -183,6 +185,38 @@ juce::Image EditorWindow::capture() const
 
     XDestroyImage (pixels);
     return image;
+}
+
+juce::Image EditorWindow::capture_when_still (int interval_ms, int max_ms)
+{
+    const auto same = [] (const juce::Image& a, const juce::Image& b)
+    {
+        if (! a.isValid() || ! b.isValid() || a.getBounds() != b.getBounds())
+            return false;
+
+        const juce::Image::BitmapData pa (a, juce::Image::BitmapData::readOnly), pb (b, juce::Image::BitmapData::readOnly);
+
+        for (int y = 0; y < a.getHeight(); ++y)
+            if (std::memcmp (pa.getLinePointer (y), pb.getLinePointer (y), (size_t) (a.getWidth() * pa.pixelStride)) != 0)
+                return false;
+
+        return true;
+    };
+
+    auto shot = capture();
+
+    for (int waited = 0; waited < max_ms; waited += interval_ms)
+    {
+        run_messages (interval_ms);
+        auto next = capture();
+
+        if (same (shot, next))
+            break;
+
+        shot = next;
+    }
+
+    return shot;
 }
 
 bool EditorWindow::drag (juce::Point<int> from, juce::Point<int> to, int steps, int step_ms)

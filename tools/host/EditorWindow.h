@@ -32,6 +32,10 @@ public:
         window included; an invalid image if they cannot be read. */
     juce::Image capture() const;
 
+    /** The window's pixels once two reads a while apart agree, so that a slow
+        plug-in has painted; the last read if they never do within max_ms. */
+    juce::Image capture_when_still (int interval_ms, int max_ms);
+
     /** Presses the first pointer button at one point of the window, moves to
         another in steps of step_ms each, and releases: a user's drag, sent
         through the X server's test extension. False if the display has none. */
