@@ -113,8 +113,7 @@ void FooterComponent::resized()
 
 void FooterComponent::cache_presets_list()
 {
-    preset_names.clearQuick();
-    preset_names.minimiseStorageOverheads();
+    preset_names.clear();
 
     for (const auto& entry : juce::RangedDirectoryIterator (audio_processor.presets_folder, false,
                                                             "*." + audio_processor.preset_extension,

@@ -12,8 +12,11 @@ juce::String describe (const juce::String& id, const char* what, float value)
     return id + ": " + what + " (" + juce::String (value, 9) + ")";
 }
 
-// A value's text read whole as a decimal number, "nan" and "inf" included. Anything else, or
-// a number beyond a float's range, reads as the processor chooses: nothing then.
+// A value whose text reads whole as a decimal number, "nan" and "inf" included, as the framework
+// reads it for a float parameter: to the nearest double, then to the nearest float. A text a hair
+// below halfway between two floats is halfway once a double, and the tie goes to the even float,
+// which may be the upper one: read straight to a float it would snap to the other neighbour.
+// Anything else, or a number beyond a float's range, reads as the processor chooses: nothing then.
 std::optional<float> whole_number_in (const juce::var& value)
 {
     const auto text = value.toString();
@@ -25,7 +28,7 @@ std::optional<float> whole_number_in (const juce::var& value)
     if (result.ec != std::errc() || result.ptr != end)
         return std::nullopt;
 
-    return number;
+    return static_cast<float> (value);
 }
 
 // The text of a chunk runs from byte 8 for as many bytes as the length field says, or to the end.
