@@ -1,4 +1,5 @@
 #include "QuorvaneAudioProcessor.h"
+#include "QuorvaneAudioProcessorEditor.h"
 
 #include "StateDocumentChecks.h"
 #include "SyncTranslator.h"
@@ -383,8 +384,7 @@ bool QuorvaneAudioProcessor::isMidiEffect() const { return false; }
 
 juce::AudioProcessorEditor* QuorvaneAudioProcessor::createEditor()
 {
-    // Interim: the framework's generic editor until the real one is built.
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new QuorvaneAudioProcessorEditor (*this);
 }
 
 bool QuorvaneAudioProcessor::hasEditor() const { return true; }

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   fonts-roboto-unhinted
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth libx11-dev libxtst-dev
   sox
 )
 

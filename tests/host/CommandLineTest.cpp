@@ -187,6 +187,10 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         return args;
     };
 
+    // The editor needs an X display; this run has none.
+    unsetenv ("DISPLAY");
+    const auto shot = path ("shot.png");
+
     const Case cases[] {
         { { "render", path ("Missing.vst3"), in, out }, refused, "no such bundle" },
         { { "render", dir.getFullPathName(), in, out }, refused, "not a VST 3 bundle" },
@@ -227,6 +231,13 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         { { "render", bundle, in }, usage, "render takes BUNDLE IN.wav OUT.wav" },
         { { "info" }, usage, "info takes one argument" },
         { { "info", path ("Missing.vst3") }, refused, "no such bundle" },
+        { { "editor", bundle }, usage, "editor needs --out SHOT.png" },
+        { { "editor", bundle, "--out" }, usage, "option --out needs a value" },
+        { { "editor", "--out", shot }, usage, "editor takes one file argument" },
+        { { "editor", bundle, "--out", shot, "--width", "0" }, usage, "--width takes" },
+        { { "editor", bundle, "--out", shot, "--width", "wide" }, usage, "--width takes" },
+        { { "editor", bundle, "--out", path ("no/such/shot.png") }, refused, "no such folder" },
+        { { "editor", bundle, "--out", shot }, refused, "no X display" },
         { { "play", bundle }, usage, "unknown command 'play'" },
         { {}, usage, "no command given" },
     };
@@ -250,6 +261,7 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         EXPECT_FALSE (file ("out.state").exists());
         juce::MemoryBlock input_now;
         EXPECT_TRUE (file ("stereo.wav").loadFileAsData (input_now) && input_now == whole);
+        EXPECT_FALSE (file ("shot.png").exists());
     }
 }
 } // namespace

@@ -1,3 +1,4 @@
+#include "BenchmarkRuntime.h"
 #include "FastestRepetition.h"
 #include "QuorvaneAudioProcessor.h"
 #include "SetParameter.h"
@@ -25,21 +26,6 @@ void set_worst_case (QuorvaneAudioProcessor& processor)
     set_parameter (processor, "delay2_feed_mod_src", 2.0f);
     for (auto* id : { "delay1_time_mod_depth", "delay1_feed_mod_depth", "delay2_time_mod_depth", "delay2_feed_mod_depth" })
         set_parameter (processor, id, 100.0f);
-}
-
-// The processor writes below HOME and wants a message manager.
-void ensure_runtime()
-{
-    static const auto home = []
-    {
-        auto folder = juce::File::createTempFile ("quorvane-bench-home");
-        folder.createDirectory();
-        setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
-        unsetenv ("XDG_CONFIG_HOME");
-        return folder;
-    }();
-    static juce::ScopedJuceInitialiser_GUI runtime;
-    juce::ignoreUnused (home);
 }
 
 void run_process_block (benchmark::State& state, bool worst_case)

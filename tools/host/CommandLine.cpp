@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "EditorWindow.h"
 #include "HostedPlugin.h"
 #include "WavRenderer.h"
 
@@ -20,12 +21,18 @@ constexpr int default_block_size = 512;
 constexpr double info_sample_rate = 48000.0; // info describes and never plays: any rate does
 constexpr double default_bpm = 120.0;
 constexpr double max_bpm = 999.0; // the most any DAW's tempo field takes
+constexpr int max_window_width = 16384;
+// Long enough for the window to map and for several of the editor's refresh ticks.
+constexpr int open_settle_ms = 600, resize_settle_ms = 300;
+// Then until two shots a refresh apart agree, as long as a slow (sanitised) build needs.
+constexpr int still_interval_ms = 150, still_max_ms = 10000;
 
 const char* const help = R"(quorvane-host: the project's command-line VST 3 host.
 
 Usage:
   quorvane-host info BUNDLE
   quorvane-host render BUNDLE IN.wav OUT.wav [options]
+  quorvane-host editor BUNDLE --out SHOT.png [--width W] [--state FILE]
   quorvane-host --help
 
 BUNDLE is a VST 3 bundle, a folder such as Quorvane.vst3. The host loads it as
@@ -68,6 +75,23 @@ render BUNDLE IN.wav OUT.wav [options]
   Neither OUT.wav nor the state file may be IN.wav (or a link to it), and the
   state file may not be OUT.wav.
 
+editor BUNDLE --out SHOT.png [--width W] [--state FILE]
+  Opens the plug-in's own editor in a window on the X display ($DISPLAY; run
+  under xvfb-run where there is none), lets it run for a moment, so that its
+  timers tick and it paints, writes what the display shows of the window to
+  SHOT.png and closes the editor, as a DAW does when its user closes the view.
+  Prints the size the editor was shown at.
+
+  --out SHOT.png     The PNG file to write; required.
+  --width W          Before the shot, resizes the window to W wide, as a DAW
+                     does when its user drags the window's frame: the height
+                     scales alike and the plug-in's size constraint has the
+                     last word. The shot shows the size the plug-in agreed to.
+  --state FILE       Restores a state file saved with render --save-state
+                     before the editor opens.
+
+  Options also take the form --option=value.
+
 Errors are one line on stderr. Exit status: 0 on success, 1 when a file, the
 plug-in or a parameter value is refused, 2 when the command line is wrong.
 Nothing is written unless the render succeeds, and OUT.wav and the state file
@@ -109,7 +133,8 @@ struct RenderCommand
     double bpm = default_bpm;
 };
 
-const juce::StringArray known_options { "--set", "--state", "--save-state", "--rate", "--block", "--bpm" };
+const juce::StringArray render_options { "--set", "--state", "--save-state", "--rate", "--block", "--bpm" };
+const juce::StringArray editor_options { "--out", "--width", "--state" };
 
 std::optional<Refusal> parse_option (RenderCommand& command, const juce::String& name, const juce::String& value)
 {
@@ -163,10 +188,12 @@ std::optional<Refusal> parse_option (RenderCommand& command, const juce::String&
     return std::nullopt;
 }
 
-std::optional<Refusal> parse_render (const juce::StringArray& args, RenderCommand& command)
+// Splits a command's arguments (after its name) into file arguments and
+// options, each option "--name value" or "--name=value", handed to parse_option.
+template <typename ParseOption>
+std::optional<Refusal> split_arguments (const juce::StringArray& args, const juce::StringArray& known,
+                                        juce::StringArray& positional, ParseOption&& parse_option)
 {
-    juce::StringArray positional;
-
     for (int i = 1; i < args.size(); ++i)
     {
         const auto& arg = args[i];
@@ -188,7 +215,7 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
         {
             value = args[++i];
         }
-        else if (known_options.contains (arg))
+        else if (known.contains (arg))
         {
             return usage ("option " + arg + " needs a value");
         }
@@ -197,9 +224,20 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
             return usage ("unknown option '" + arg + "'");
         }
 
-        if (auto refusal = parse_option (command, name, value))
+        if (auto refusal = parse_option (name, value))
             return refusal;
     }
+
+    return std::nullopt;
+}
+
+std::optional<Refusal> parse_render (const juce::StringArray& args, RenderCommand& command)
+{
+    juce::StringArray positional;
+
+    if (auto refusal = split_arguments (args, render_options, positional, [&command] (const juce::String& name, const juce::String& value)
+                                        { return parse_option (command, name, value); }))
+        return refusal;
 
     if (positional.size() != 3)
         return usage ("render takes BUNDLE IN.wav OUT.wav, got " + juce::String (positional.size()) + " file arguments");
@@ -304,6 +342,117 @@ std::optional<Refusal> render (const RenderCommand& command)
     return std::nullopt;
 }
 
+struct EditorCommand
+{
+    juce::File bundle;
+    std::optional<juce::File> shot, state_in;
+    std::optional<int> width;
+};
+
+std::optional<Refusal> parse_editor (const juce::StringArray& args, EditorCommand& command)
+{
+    juce::StringArray positional;
+
+    const auto parse_option = [&command] (const juce::String& name, const juce::String& value) -> std::optional<Refusal>
+    {
+        if (name == "--out" || name == "--state")
+        {
+            auto& slot = name == "--out" ? command.shot : command.state_in;
+
+            if (slot.has_value())
+                return usage (name + " is given twice");
+
+            slot = file_argument (value);
+        }
+        else if (name == "--width")
+        {
+            const auto number = PluginParameter::parse_number (value);
+
+            if (! number || *number != std::floor (*number) || *number < 1 || *number > max_window_width)
+                return usage ("--width takes a whole number of pixels from 1 to " + juce::String (max_window_width)
+                              + ", not '" + value + "'");
+
+            command.width = (int) *number;
+        }
+        else
+        {
+            return usage ("unknown option '" + name + "'");
+        }
+
+        return std::nullopt;
+    };
+
+    if (auto refusal = split_arguments (args, editor_options, positional, parse_option))
+        return refusal;
+
+    if (positional.size() != 1)
+        return usage ("editor takes one file argument, BUNDLE, got " + juce::String (positional.size()));
+
+    if (! command.shot)
+        return usage ("editor needs --out SHOT.png");
+
+    command.bundle = file_argument (positional[0]);
+    return std::nullopt;
+}
+
+std::optional<Refusal> show_editor (const EditorCommand& command)
+{
+    if (! command.shot->getParentDirectory().isDirectory())
+        return refused ("cannot write " + command.shot->getFullPathName() + ": no such folder");
+
+    juce::String error;
+
+    if (! EditorWindow::display_available (error))
+        return refused (error);
+
+    auto plugin = HostedPlugin::load (command.bundle, info_sample_rate, default_block_size, error);
+
+    if (plugin == nullptr)
+        return refused (error);
+
+    if (command.state_in)
+        if (const auto restored = plugin->restore_state_file (*command.state_in); restored.failed())
+            return refused (restored.getErrorMessage());
+
+    auto window = EditorWindow::open (*plugin, error);
+
+    if (window == nullptr)
+        return refused (error);
+
+    EditorWindow::run_messages (open_settle_ms);
+
+    if (command.width)
+    {
+        window->resize_through_host (*command.width);
+        EditorWindow::run_messages (resize_settle_ms);
+    }
+
+    const auto shot = window->capture_when_still (still_interval_ms, still_max_ms);
+    const auto size = window->editor_bounds();
+    window.reset();
+
+    if (! shot.isValid())
+        return refused ("cannot read the window's pixels from the X display");
+
+    // Written beside the target and moved into place: the file only ever appears complete.
+    juce::TemporaryFile temporary (*command.shot);
+    bool written = false;
+
+    if (auto stream = temporary.getFile().createOutputStream())
+    {
+        written = juce::PNGImageFormat().writeImageToStream (shot, *stream);
+        stream->flush();
+        written = written && stream->getStatus().wasOk();
+    }
+
+    if (! written || ! temporary.overwriteTargetFileWithTemporary())
+        return refused ("cannot write " + command.shot->getFullPathName());
+
+    std::printf ("%s: the editor of %s at %d x %d\n", command.shot->getFullPathName().toRawUTF8(),
+                 plugin->description().name.toRawUTF8(), size.getWidth(), size.getHeight());
+    return std::nullopt;
+}
+
 juce::String describe_range (const PluginParameter& p)
 {
     using Kind = PluginParameter::Kind;
@@ -396,6 +545,20 @@ void print_info (HostedPlugin& plugin)
     std::fputs (out.toRawUTF8(), stdout);
 }
 
+template <typename Command, typename Parse, typename Run>
+int parse_and_run (const juce::StringArray& args, Parse&& parse, Run&& run)
+{
+    Command command;
+
+    if (auto refusal = parse (args, command))
+        return report (*refusal);
+
+    if (auto refusal = run (command))
+        return report (*refusal);
+
+    return 0;
+}
+
 int run_command (const juce::StringArray& args)
 {
     if (args[0] == "info")
@@ -414,17 +577,10 @@ int run_command (const juce::StringArray& args)
     }
 
     if (args[0] == "render")
-    {
-        RenderCommand command;
+        return parse_and_run<RenderCommand> (args, parse_render, render);
 
-        if (auto refusal = parse_render (args, command))
-            return report (*refusal);
-
-        if (auto refusal = render (command))
-            return report (*refusal);
-
-        return 0;
-    }
+    if (args[0] == "editor")
+        return parse_and_run<EditorCommand> (args, parse_editor, show_editor);
 
     return report (usage ("unknown command '" + args[0] + "'"));
 }
