@@ -1,19 +1,19 @@
+// The footer's preset browser and the randomizer, driven without a display.
+
+#include "EditorTestSupport.h"
 #include "FooterComponent.h"
-#include "PanelTestSupport.h"
+#include "RandomizerComponent.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
+
+using namespace quorvane_test;
 
 namespace
 {
 struct Footer : ::testing::Test
 {
-    static juce::File emptied (const juce::File& f)
-    {
-        f.deleteRecursively();
-        f.createDirectory();
-        return f;
-    }
-
     void write_file (const juce::String& name, const std::string& text)
     {
         ASSERT_TRUE (folder.getChildFile (name + ".qpst").replaceWithData (text.data(), text.size()));
@@ -40,12 +40,12 @@ struct Footer : ::testing::Test
     juce::String presets() { return items (footer->create_preset_menu(), FooterComponent::first_preset_item_id); }
 
     QuorvaneAudioProcessor processor;
-    const juce::File folder = emptied (processor.presets_folder);
+    const juce::File folder = [this] { processor.presets_folder.deleteRecursively(); processor.presets_folder.createDirectory(); return processor.presets_folder; }();
     std::unique_ptr<FooterComponent> footer = std::make_unique<FooterComponent> (processor);
 };
 } // namespace
 
-TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8Text)
+TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8TextAndResetKeepsItsName)
 {
     juce::Random random (7);
     for (auto* parameter : processor.getParameters())
@@ -54,7 +54,6 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8Text)
 
     footer->save_preset (folder.getChildFile ("Round"));
     EXPECT_EQ (button ("").getButtonText(), "Round");
-
     const auto text = folder.getChildFile ("Round.qpst").loadFileAsString();
     EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<Quorvane_State>\r\n"));
     EXPECT_EQ (text.replace ("\r\n", "").indexOfAnyOf ("\r\n"), -1) << "every line ends in CR LF";
@@ -63,11 +62,10 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8Text)
         param_lines += line.startsWith ("  <PARAM id=\"") && line.endsWith ("\"/>");
     EXPECT_EQ (param_lines, QuorvaneParameters::num_parameters);
 
-    // The reset moves every value but keeps the preset's name.
     footer->settings_menu_chosen (FooterComponent::reset_item_id);
     EXPECT_EQ (value (0), 120.0f);
+    EXPECT_EQ (value (11), -3.0f);
     EXPECT_EQ (processor.current_preset_name, "Round");
-
     footer->preset_menu_chosen (FooterComponent::first_preset_item_id);
     EXPECT_EQ (raw_values (processor), saved);
 
@@ -76,7 +74,7 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8Text)
     EXPECT_EQ (folder.findChildFiles (juce::File::findFiles, false).size(), 1) << "the extension is forced";
 }
 
-TEST_F (Footer, PreviousAndNextWrapAndFallBackToTheFirstPreset)
+TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
 {
     for (const auto* name : { "prev", "next" })
     {
@@ -111,8 +109,7 @@ TEST_F (Footer, PreviousAndNextWrapAndFallBackToTheFirstPreset)
 TEST_F (Footer, ARejectedFileChangesNothing)
 {
     const std::string param = R"(<PARAM id="delay1_time" value="7"/>)";
-    struct Case { const char* name; std::string text; bool loads; };
-    const Case cases[] = {
+    const struct { const char* name; std::string text; bool loads; } cases[] = {
         { "missing", {}, false },
         { "garbage", "\x01\x02 not xml", false },
         { "other root", "<Other_State>" + param + "</Other_State>", false },
@@ -130,7 +127,6 @@ TEST_F (Footer, ARejectedFileChangesNothing)
         processor.parameter_state.getParameter ("delay1_feed")->setValueNotifyingHost (0.25f);
         if (! c.text.empty())
             write_file (c.name, c.text);
-
         processor.current_preset_name = "Before";
         footer->load_preset (folder.getChildFile (juce::String (c.name) + ".qpst"));
         EXPECT_EQ (processor.current_preset_name, c.loads ? c.name : "Before") << c.name;
@@ -143,10 +139,8 @@ TEST_F (Footer, TheListChangesOnlyAfterASaveOrANewPanel)
 {
     write_preset ("Outside", 3);
     EXPECT_EQ (presets(), "");
-
     footer->save_preset (folder.getChildFile ("Mine"));
     EXPECT_EQ (presets(), "Mine*|Outside");
-
     write_preset ("Later", 4);
     EXPECT_EQ (presets(), "Mine*|Outside");
     footer = std::make_unique<FooterComponent> (processor);
@@ -159,4 +153,62 @@ TEST_F (Footer, TheListChangesOnlyAfterASaveOrANewPanel)
     EXPECT_EQ (processor.current_preset_name, "Mine");
     EXPECT_EQ (items (footer->create_settings_menu()),
                "RESET TO DEFAULT VALUES|SHOW PRESETS FOLDER|SHOW PREFERENCES FILE|Corvalen Quorvane version 1.0.0-");
+}
+
+TEST (Randomizer, EachButtonChangesExactlyItsGroupEvenlyOverTheRangeFromASequenceOfItsOwn)
+{
+    QuorvaneAudioProcessor processor;
+    RandomizerComponent panel { processor.parameter_state }, second { processor.parameter_state };
+    processor.current_preset_name = "Kept";
+    const auto reset = [&processor]
+    {
+        for (auto* parameter : processor.getParameters())
+            parameter->setValueNotifyingHost (parameter->getDefaultValue());
+        // Into the tree too, as the state's timer would: a value written there that
+        // equals a stale one would not reach its parameter.
+        processor.parameter_state.copyState();
+    };
+
+    const std::pair<const char*, std::vector<int>> groups[] = {
+        { "delay1", { 0, 1, 2, 27, 28, 29, 30 } },
+        { "delay2", { 4, 5, 6, 31, 32, 33, 34 } },
+        { "mods", { 14, 15, 17, 18, 19, 21, 22, 23, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34 } },
+        { "all", { 0, 1, 2, 4, 5, 6, 8, 14, 15, 17, 18, 19, 21, 22, 23, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34 } },
+    };
+    for (const auto& [name, group] : groups)
+    {
+        reset();
+        const auto defaults = raw_values (processor);
+        std::set<int> changed;
+        // A choice lands on its default now and then; over many clicks every member moves.
+        for (int clicks = 0; clicks < 30; ++clicks)
+        {
+            button_named (panel, name).onClick();
+            for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
+                if (raw_values (processor)[(size_t) i] != defaults[(size_t) i])
+                    changed.insert (i);
+        }
+        EXPECT_EQ (std::vector<int> (changed.begin(), changed.end()), group) << name;
+    }
+    EXPECT_EQ (processor.current_preset_name, "Kept");
+
+    std::vector<float> drawn[2];
+    for (auto* p : { &panel, &second })
+    {
+        reset();
+        button_named (*p, "all").onClick();
+        drawn[p == &second] = raw_values (processor);
+    }
+    EXPECT_NE (drawn[0], drawn[1]);
+
+    // A bin's binomial spread is about 19 draws; a misapplied skew shifts far more.
+    auto* delay1_time = processor.parameter_state.getParameter ("delay1_time");
+    std::array<int, 10> counts {};
+    for (int i = 0; i < 4000; ++i)
+    {
+        panel.randomize_parameter (0);
+        ++counts[(size_t) juce::jlimit (0, 9, (int) (delay1_time->getValue() * 10))];
+    }
+    for (const auto count : counts)
+        EXPECT_NEAR (count, 400, 100);
 }
