@@ -63,10 +63,13 @@ TEST (HostState, RestoresEveryValueAndTheBypassIntoASecondInstanceAndRefusesBadS
     const juce::MemoryBlock good = saved->save_state();
     juce::MemoryBlock empty, half (good.getData(), good.getSize() / 2), noise (good.getSize()), other_root, bad_component;
     juce::Random (3).fillBitsRandomly (noise.getData(), noise.getSize());
-    juce::AudioProcessor::copyXmlToBinary (juce::XmlElement ("OtherHostState"), other_root);
     juce::XmlElement not_base64 (HostState::root_tag);
     not_base64.createNewChildElement (HostState::component_tag)->addTextElement ("*** not base 64 ***");
     juce::AudioProcessor::copyXmlToBinary (not_base64, bad_component);
+    auto renamed = juce::AudioProcessor::getXmlFromBinary (good.getData(), (int) good.getSize());
+    ASSERT_NE (renamed, nullptr);
+    renamed->setTagName ("OtherHostState"); // a good component chunk under another host's root
+    juce::AudioProcessor::copyXmlToBinary (*renamed, other_root);
 
     for (const auto* blob : { &empty, &half, &noise, &other_root, &bad_component })
     {
