@@ -1,9 +1,8 @@
 #include "QuorvaneAudioProcessor.h"
 
+#include "StateDocumentChecks.h"
 #include "SyncTranslator.h"
-
-#include <regex>
-#include <string_view>
+#include "WorkBufferCapacity.h"
 
 namespace
 {
@@ -30,103 +29,6 @@ constexpr float half_pi = 1.5707964f;
 float decibels_to_gain (float decibels) noexcept
 {
     return juce::Decibels::decibelsToGain (decibels, -100.0f);
-}
-
-// The first-order low-pass turns unstable once its cutoff passes half the sample
-// rate, which the damping range does below 36 kHz; the cap lies above 18 kHz from
-// 44.1 kHz up, so it only ever bites at those lower rates.
-float stable_damping_frequency (float frequency, float sample_rate) noexcept
-{
-    return juce::jmin (frequency, 0.49f * sample_rate);
-}
-
-// The text of a chunk, as the framework's reader would take it, must be well-formed
-// UTF-8: its decoder steps past the end of the data to finish a truncated sequence.
-// And no processing instruction may follow the declaration: its parser goes round
-// for ever on one followed by text inside an element.
-bool holds_readable_text (const void* data, int size_in_bytes)
-{
-    constexpr int header_size = 8;
-
-    if (data == nullptr || size_in_bytes <= header_size)
-        return true; // the framework's reader refuses these itself
-
-    const auto* bytes = static_cast<const juce::uint8*> (data);
-    const auto declared = (int) juce::ByteOrder::littleEndianInt (bytes + 4);
-    const auto length = juce::jmin (size_in_bytes - header_size, declared);
-    const auto* text = bytes + header_size;
-
-    for (int i = 0; i < length;)
-    {
-        const auto lead = text[i];
-        const int extra = lead < 0x80 ? 0 : (lead >= 0xc2 && lead <= 0xdf) ? 1 : (lead >= 0xe0 && lead <= 0xef) ? 2
-                                          : (lead >= 0xf0 && lead <= 0xf4) ? 3 : -1;
-        if (extra < 0 || i + extra >= length)
-            return false;
-
-        juce::uint32 code = lead & (0x3fu >> extra);
-
-        for (int k = 1; k <= extra; ++k)
-        {
-            if ((text[i + k] & 0xc0) != 0x80)
-                return false;
-            code = (code << 6) | (text[i + k] & 0x3fu);
-        }
-
-        // No overlong forms, surrogates or code points past the last plane.
-        constexpr juce::uint32 smallest[] = { 0, 0x80, 0x800, 0x10000 };
-        if (code < smallest[extra] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)
-            return false;
-
-        i += extra + 1;
-    }
-
-    const std::string_view view (reinterpret_cast<const char*> (text), (size_t) juce::jmax (0, length));
-    const auto first = view.find_first_not_of (" \t\r\n");
-    auto rest = view.substr (first == std::string_view::npos ? view.size() : first);
-
-    if (rest.substr (0, 5) == "<?xml")
-        rest = rest.substr (juce::jmin (rest.size(), rest.find ("?>")));
-
-    return rest.find ("<?") == std::string_view::npos;
-}
-
-// XML forbids an attribute given twice; the framework would read the first and write both.
-bool has_repeated_properties (const juce::ValueTree& tree)
-{
-    for (int i = 0; i < tree.getNumProperties(); ++i)
-        for (int j = i + 1; j < tree.getNumProperties(); ++j)
-            if (tree.getPropertyName (i) == tree.getPropertyName (j))
-                return true;
-
-    for (const auto& child : tree)
-        if (has_repeated_properties (child))
-            return true;
-
-    return false;
-}
-
-// The framework's number reader gathers an exponent in an int, so only a plain
-// decimal number with a short exponent is read as written; it must also fit a float.
-bool is_readable_number (const juce::var& value)
-{
-    static const std::regex plain_decimal { R"(\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?\s*)" };
-
-    if (value.isString() && ! std::regex_match (value.toString().toStdString(), plain_decimal))
-        return false;
-
-    return std::isfinite ((float) value);
-}
-
-bool reads_back_unchanged (const juce::ValueTree& tree)
-{
-    const auto document = tree.createXml();
-    if (document == nullptr)
-        return false;
-
-    const auto text = document->toString (juce::XmlElement::TextFormat().singleLine());
-    const auto parsed = juce::parseXML (text);
-    return parsed != nullptr && juce::ValueTree::fromXml (*parsed).isEquivalentTo (tree);
 }
 
 juce::PropertiesFile::Options preferences_options()
@@ -156,8 +58,8 @@ QuorvaneAudioProcessor::QuorvaneAudioProcessor()
         parameter_values.push_back (parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (i)));
 
     // Before the first prepareToPlay, which sizes the delay memory from it.
-    delay1.max_delay_seconds = 2.0f;
-    delay2.max_delay_seconds = 2.0f;
+    for (auto* delay : delays)
+        delay->max_delay_seconds = QuorvaneParameters::max_delay_time_ms / 1000.0f;
 
     presets_folder = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
                          .getChildFile ("Audio")
@@ -182,7 +84,7 @@ const juce::String QuorvaneAudioProcessor::getName() const { return "Quorvane"; 
 void QuorvaneAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     const auto num_channels = getTotalNumOutputChannels();
-    const auto buffer_size = maximumExpectedSamplesPerBlock + 16;
+    const auto buffer_size = crvl::dsp::work_buffer_capacity (maximumExpectedSamplesPerBlock);
     const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) maximumExpectedSamplesPerBlock, (juce::uint32) num_channels };
 
     delay1.prepare (spec);
@@ -204,9 +106,7 @@ void QuorvaneAudioProcessor::prepareToPlay (double sampleRate, int maximumExpect
     master_gain.prepare (spec);
 
     output_high_pass_sample_rate = (float) sampleRate;
-    output_high_pass_frequency = 15.0f;
-    *output_high_pass.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (output_high_pass_sample_rate,
-                                                                                      output_high_pass_frequency);
+    output_high_pass.frequency = output_high_pass_frequency;
     output_high_pass.prepare (spec);
     output_high_pass.reset();
 
@@ -261,14 +161,15 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     update_envelope (envelope2, index::env1_sens + 3);
     QuorvaneEnvelopeFollower::process_pair (envelope1, envelope2, buffer, num_samples);
 
-    // The delays first: they read no source yet, but say which LFO outputs they will.
+    // The delays first: they read no source yet, but their choices say which LFOs they will.
+    lfo_is_read = {};
     update_delay (0);
     update_delay (1);
 
     update_lfo (lfo1, index::lfo1_rate);
     update_lfo (lfo2, index::lfo2_rate);
-    run_lfo (lfo1, num_samples);
-    run_lfo (lfo2, num_samples);
+    run_lfo (lfo1, lfo_is_read[0], num_samples);
+    run_lfo (lfo2, lfo_is_read[1], num_samples);
 
     auto wet = juce::dsp::AudioBlock<float> (wet_buffer).getSubBlock (0, (size_t) num_samples);
     mix_mode = rounded (index::mix_mode);
@@ -304,28 +205,13 @@ void QuorvaneAudioProcessor::update_lfo (QuorvaneLFO& lfo, int first_index) noex
     const auto rate = synced ? crvl::dsp::SyncTranslator::synced_rate (bpm, rounded (first_index + 2))
                              : raw (first_index);
 
-    lfo.lfo.frequency = rate;
-    lfo.glide_rate = rate;
-    lfo.random_smoother.set_glide_length ((int) (lfo.sample_rate / rate));
+    lfo.set_rate (rate);
 }
 
-void QuorvaneAudioProcessor::run_lfo (QuorvaneLFO& lfo, int num_samples) noexcept
+void QuorvaneAudioProcessor::run_lfo (QuorvaneLFO& lfo, bool is_read, int num_samples) noexcept
 {
     // An output is read by the delays within its block or never: unread, it is not written.
-    const auto reads = [&lfo] (const crvl::dsp::QuorvaneDelay<float>& delay)
-    {
-        for (int channel = 0; channel < lfo.output.getNumChannels(); ++channel)
-        {
-            const auto* output = lfo.output.getReadPointer (channel);
-
-            if (delay.time_mod_source == output || delay.feedback_mod_source == output)
-                return true;
-        }
-
-        return false;
-    };
-
-    if (reads (delay1) || reads (delay2))
+    if (is_read)
         lfo.process (num_samples);
     else
         lfo.skip (num_samples);
@@ -344,14 +230,7 @@ void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept
     delay.delay_samples.setTargetValue (time);
 
     delay.feedback = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
-
-    // Written into the existing coefficient objects: making new ones would allocate.
-    const auto damping = juce::dsp::IIR::ArrayCoefficients<float>::makeFirstOrderLowPass (
-        delay.sample_rate, stable_damping_frequency (raw (first + 2), delay.sample_rate));
-
-    for (auto& filter : delay.damping_filters)
-        *filter.coefficients = damping;
-
+    delay.set_damping_frequency (raw (first + 2));
     delay.output_gain.setGainLinear (decibels_to_gain (raw (first + 3)));
 }
 
@@ -376,10 +255,18 @@ void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept
         }
     };
 
-    delay.time_mod_source = source (rounded (first));
+    const auto time_source = rounded (first);
+    const auto feedback_source = rounded (first + 2);
+
+    delay.time_mod_source = source (time_source);
     delay.time_mod_depth = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
-    delay.feedback_mod_source = source (rounded (first + 2));
+    delay.feedback_mod_source = source (feedback_source);
     delay.feedback_mod_depth = juce::jlimit (0.0f, 1.0f, raw (first + 3) * 0.01f);
+
+    // Sources 5 and 6 are LFO 1's two channels, 7 and 8 LFO 2's.
+    for (const auto value : { time_source, feedback_source })
+        if (value >= 5 && value <= 8)
+            lfo_is_read[(size_t) (value - 5) / 2] = true;
 }
 
 void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept
@@ -484,7 +371,12 @@ void QuorvaneAudioProcessor::mix_dry_wet (juce::AudioBuffer<float>& buffer, int 
     }
 }
 
-double QuorvaneAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+// Feedback reaches 100 %, and its modulation can lift any setting there, so the echoes
+// of one note may never end. A length worked out from the current settings would go
+// stale: hosts read the tail when they activate the plug-in, and the framework cannot
+// tell them it changed. Infinity is what the VST 3 layer reports as an infinite tail (a
+// negative value would read as none).
+double QuorvaneAudioProcessor::getTailLengthSeconds() const { return std::numeric_limits<double>::infinity(); }
 bool QuorvaneAudioProcessor::acceptsMidi() const { return true; }
 bool QuorvaneAudioProcessor::producesMidi() const { return false; }
 bool QuorvaneAudioProcessor::isMidiEffect() const { return false; }
@@ -511,7 +403,7 @@ void QuorvaneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void QuorvaneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! holds_readable_text (data, sizeInBytes))
+    if (! StateDocumentChecks::chunk_holds_readable_text (data, sizeInBytes))
         return;
 
     const auto document = getXmlFromBinary (data, sizeInBytes);
@@ -528,7 +420,7 @@ bool QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
 
     // A snapshot of the state must read back as the state itself, or every save would
     // drift from what was restored.
-    if (has_repeated_properties (restored) || ! reads_back_unchanged (restored))
+    if (! StateDocumentChecks::reads_back_unchanged (restored))
         return false;
 
     auto tree = restored.createCopy();
@@ -537,7 +429,7 @@ bool QuorvaneAudioProcessor::restore_state (const juce::ValueTree& restored)
     // that is no readable finite number would poison the audio thread: keep the current one.
     for (auto child : tree)
         if (auto* current = parameter_state.getRawParameterValue (child[id_key].toString()))
-            if (child.hasProperty (value_key) && ! is_readable_number (child[value_key]))
+            if (child.hasProperty (value_key) && ! StateDocumentChecks::is_readable_number (child[value_key]))
                 child.setProperty (value_key, current->load(), nullptr);
 
     // The framework would reset a parameter that the tree lacks to its default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PreciseHighPass.h"
 #include "QuorvaneDelay.h"
 #include "QuorvaneDistortion.h"
 #include "QuorvaneEnvelopeFollower.h"
@@ -59,7 +60,7 @@ private:
     void update_delay (int delay_index) noexcept;
     void update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept;
     void update_lfo (QuorvaneLFO& lfo, int first_index) noexcept;
-    void run_lfo (QuorvaneLFO& lfo, int num_samples) noexcept;
+    void run_lfo (QuorvaneLFO& lfo, bool is_read, int num_samples) noexcept;
     void run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept;
     void mix_dry_wet (juce::AudioBuffer<float>& buffer, int num_samples) noexcept;
 
@@ -75,12 +76,14 @@ private:
     juce::dsp::Gain<float> master_gain;
     juce::SmoothedValue<float> dry_wet { 0.0f };
     juce::AudioBuffer<float> dry_wet_ramp;
-    juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>> output_high_pass;
-    float output_high_pass_frequency = 5.0f, output_high_pass_sample_rate = 44100.0f;
+    crvl::dsp::PreciseHighPass output_high_pass;
+    // Keeps subsonic content off the wet path and leaves the lowest notes alone.
+    float output_high_pass_frequency = 15.0f, output_high_pass_sample_rate = 44100.0f;
     juce::AudioBuffer<float> wet_buffer;
     QuorvaneEnvelopeFollower envelope1, envelope2;
     QuorvaneLFO lfo1, lfo2;
     float bpm = 120.0f;
+    std::array<bool, 2> lfo_is_read {}; // by either delay in the current block; poll_delay_mod_params sets it
 
 public:
     juce::File presets_folder;

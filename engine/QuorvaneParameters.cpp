@@ -1,5 +1,7 @@
 #include "QuorvaneParameters.h"
 
+#include "SyncTranslator.h"
+
 namespace
 {
 constexpr const char* parameter_ids[QuorvaneParameters::num_parameters] = {
@@ -23,25 +25,48 @@ juce::String QuorvaneParameters::get_id_for_parameter (int index)
     return parameter_ids[index];
 }
 
+juce::StringArray QuorvaneParameters::mix_mode_texts()
+{
+    return { "PARALLEL", "SERIAL", "REVERSE SERIAL", "SOLO 1", "SOLO 2", "STEREO SPLIT", "REVERSE STEREO SPLIT" };
+}
+
+juce::StringArray QuorvaneParameters::distortion_type_texts()
+{
+    return { "SOFT CLIP", "HARD CLIP", "OVERDRIVE", "FOLDOVER" };
+}
+
+juce::StringArray QuorvaneParameters::lfo_wave_texts()
+{
+    return { "SINE", "SQUARE", "SAW UP", "SAW DOWN", "TRIANGLE", "RANDOM", "SMOOTH RANDOM" };
+}
+
+juce::StringArray QuorvaneParameters::mod_source_texts()
+{
+    return { "NONE", "ENVELOPE 1", "ENVELOPE 1 INVERT", "ENVELOPE 2", "ENVELOPE 2 INVERT",
+             "LFO 1", "LFO 1 INVERT", "LFO 2", "LFO 2 INVERT" };
+}
+
+juce::StringArray QuorvaneParameters::sync_rate_texts()
+{
+    juce::StringArray texts;
+
+    for (int index = 0; index < (int) crvl::dsp::sync_rate_multipliers.size(); ++index)
+        texts.add (crvl::dsp::SyncTranslator::time_value_to_string (index));
+
+    return texts;
+}
+
 juce::AudioProcessorValueTreeState::ParameterLayout QuorvaneParameters::create_parameter_layout()
 {
     using Range = juce::NormalisableRange<float>;
 
-    const juce::StringArray mix_modes { "PARALLEL", "SERIAL", "REVERSE SERIAL", "SOLO 1", "SOLO 2",
-                                        "STEREO SPLIT", "REVERSE STEREO SPLIT" };
-    const juce::StringArray distortion_types { "SOFT CLIP", "HARD CLIP", "OVERDRIVE", "FOLDOVER" };
-    const juce::StringArray lfo_waves { "SINE", "SQUARE", "SAW UP", "SAW DOWN", "TRIANGLE",
-                                        "RANDOM", "SMOOTH RANDOM" };
-    const juce::StringArray sync_rates { "8 BARS", "4 BARS", "2 BARS", "1 BAR",
-                                         "1/2D", "1/2", "1/2T", "1/4D", "1/4", "1/4T",
-                                         "1/8D", "1/8", "1/8T", "1/16D", "1/16", "1/16T",
-                                         "1/32D", "1/32", "1/32T", "1/64D", "1/64", "1/64T",
-                                         "1/128D", "1/128", "1/128T" };
-    const juce::StringArray mod_sources { "NONE", "ENVELOPE 1", "ENVELOPE 1 INVERT",
-                                          "ENVELOPE 2", "ENVELOPE 2 INVERT",
-                                          "LFO 1", "LFO 1 INVERT", "LFO 2", "LFO 2 INVERT" };
+    const auto mix_modes = mix_mode_texts();
+    const auto distortion_types = distortion_type_texts();
+    const auto lfo_waves = lfo_wave_texts();
+    const auto sync_rates = sync_rate_texts();
+    const auto mod_sources = mod_source_texts();
 
-    const Range delay_time  { 1.0f, 2000.0f, 1.0f, 0.5f };
+    const Range delay_time  { 1.0f, max_delay_time_ms, 1.0f, 0.5f };
     const Range percent     { 0.0f, 100.0f, 0.1f, 1.0f };
     const Range damping     { 100.0f, 18000.0f, 1.0f, 0.5f };
     const Range delay_gain  { -24.0f, 6.0f, 0.001f, 1.5f };

@@ -9,8 +9,18 @@ struct QuorvaneParameters
 {
     static constexpr int num_parameters = 35;
 
+    /** The top of the delay-time range; the delay lines are sized to hold it. */
+    static constexpr float max_delay_time_ms = 2000.0f;
+
     /** The ID of the parameter at this index, or an empty string outside 0..34. */
     static juce::String get_id_for_parameter (int index);
+
+    /** The texts of the choice parameters, in choice order. */
+    static juce::StringArray mix_mode_texts();
+    static juce::StringArray distortion_type_texts();
+    static juce::StringArray lfo_wave_texts();
+    static juce::StringArray mod_source_texts();
+    static juce::StringArray sync_rate_texts();
 
     /** All parameters, in index order. */
     static juce::AudioProcessorValueTreeState::ParameterLayout create_parameter_layout();

@@ -1,5 +1,7 @@
 #include "Lfo.h"
 
+#include "WorkBufferCapacity.h"
+
 #include <cmath>
 
 namespace crvl::dsp
@@ -30,17 +32,26 @@ namespace
 template <typename SampleType>
 Lfo<SampleType>::Lfo()
 {
+    // The point after the last one is the end of the cycle. The continuous shapes lead
+    // there into the start of the next cycle; holding the last value and jumping at the
+    // wrap would click once per cycle. The saw's and the square's fall is their jump.
+    const auto point_after = [] (float (*generator) (size_t), size_t i)
+    {
+        const auto continuous = generator == sine_entry || generator == triangle_entry;
+        return i < table_points ? generator (i) : generator (continuous ? 0 : table_points - 1);
+    };
+
     for (auto* generator : { sine_entry, square_entry, saw_up_entry, saw_down_entry, triangle_entry })
         tables.push_back (std::make_unique<juce::dsp::LookupTable<SampleType>> (
-            [generator] (size_t i) { return static_cast<SampleType> (generator (i)); }, table_points));
+            [generator, point_after] (size_t i) { return static_cast<SampleType> (point_after (generator, i)); },
+            table_points + 1));
 }
 
 template <typename SampleType>
 void Lfo<SampleType>::prepare (double new_sample_rate, int maximum_block_size)
 {
     sample_rate = static_cast<SampleType> (new_sample_rate);
-    // 16 spare samples, as every work buffer of the signal path has.
-    phase_buffer.setSize (1, maximum_block_size + 16, false, false, false);
+    phase_buffer.setSize (1, work_buffer_capacity (maximum_block_size), false, false, false);
     phase = 0;
     phase_buffer.clear();
 }
@@ -92,14 +103,11 @@ SampleType Lfo<SampleType>::read (int shape, SampleType phase_value) const noexc
 {
     jassert (shape >= 0 && shape < num_table_shapes);
 
-    // Guard: at a phase of 1 or more (a rate at or above the sample rate) the index is
-    // 1024, where the framework's get() reads the guard entry 1024 and also entry 1025,
-    // one past the table, weighted by 0; a NaN phase (only if the owner writes one into
-    // `phase`) would make the index NaN, whose cast to an integer is undefined. Both read
-    // index 1023 instead, whose value is the same as at 1024 (entry 1023 = entry 1024).
-    // Every phase below 1 gives an index below 1024 (x 1024 is exact) and is untouched.
+    // Guard: a NaN phase (only if the owner writes one into `phase`) would make the index
+    // NaN, whose cast to an integer is undefined. It reads the end of the cycle, as a phase
+    // of 1 or more (a rate at or above the sample rate) does.
     const auto index = phase_value < SampleType (1) ? index_range.convertFrom0to1 (phase_value)
-                                                    : SampleType (table_points - 1);
+                                                    : SampleType (table_points);
 
     return tables[static_cast<size_t> (shape)]->get (index);
 }

@@ -9,7 +9,8 @@ namespace crvl::dsp
 {
 
 /** A phase accumulator with five wave tables: sine, square, saw up, saw
-    down, triangle, each 1024 points plus a guard entry equal to the last point. Owned by
+    down, triangle, each 1024 points per cycle plus the end of the cycle: the start of the
+    next one for the sine and the triangle, the last point again for the others. Owned by
     `QuorvaneLFO`, which writes `frequency` once per block. The tables are built by the
     constructor, never on the audio thread. Audio thread only; prepare before process.
     Instantiated for float. */
@@ -22,7 +23,7 @@ public:
     /** Builds the five tables. */
     Lfo();
 
-    /** Keeps the rate as a float, sizes phase_buffer to 1 x (maximum_block_size + 16) and
+    /** Keeps the rate as a float, sizes phase_buffer to one work buffer and
         clears it, and restarts the cycle at phase 0. */
     void prepare (double new_sample_rate, int maximum_block_size);
 
@@ -49,7 +50,7 @@ public:
     juce::NormalisableRange<SampleType> index_range { 0, SampleType (table_points) }; ///< phase -> index
 
     //==============================================================================
-    /** Points of each table; entry table_points is the guard. */
+    /** Points of each table's cycle; entry table_points is the end of the cycle. */
     static constexpr size_t table_points = 1024;
 
 private:

@@ -1,5 +1,7 @@
 #include "QuorvaneDelay.h"
 
+#include "WorkBufferCapacity.h"
+
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
@@ -26,40 +28,52 @@ void QuorvaneDelay<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
     const auto num_channels = static_cast<int> (spec.numChannels);
     const auto num_channels_size = static_cast<size_t> (spec.numChannels);
 
-    // 1.
     sample_rate = static_cast<SampleType> (spec.sampleRate);
 
-    // 2. L from the new rate; the content is not kept.
+    // The old content belongs to another rate: the line starts silent.
     const int length = line_length_for (sample_rate, max_delay_seconds);
     delay_line.setSize (num_channels, length, false, false, false);
     delay_line.clear();
 
-    // 3. 16 spare samples, as every work buffer of the signal path has.
-    delay_times.setSize (1, static_cast<int> (spec.maximumBlockSize) + 16, false, false, false);
+    delay_times.setSize (1, work_buffer_capacity (static_cast<int> (spec.maximumBlockSize)), false, false, false);
     delay_times.clear();
 
-    // 4. Pass-through filters (b0 = 1, b1 = 0, a1 = 0) for new channels; never shrinks.
+    // A new channel's filter passes the signal through until the owner first sets the
+    // damping; the others keep their coefficients.
     while (damping_filters.size() < num_channels_size)
         damping_filters.emplace_back (new juce::dsp::IIR::Coefficients<SampleType> (1, 0, 1, 0));
 
-    // 5. A channel that already has a position goes on from it; never shrinks.
     while (write_positions.size() < num_channels_size)
         write_positions.push_back (0);
 
-    // Left to the implementer: a position that a shortened line no longer holds is
-    // wrapped modulo L. The line was just cleared, so where writing restarts is silent.
+    // A position past the end of a shortened line is wrapped into it; the line was just
+    // cleared, so where writing goes on makes no audible difference.
     for (auto& position : write_positions)
         if (position >= length)
             position = length > 0 ? position % length : 0;
 
-    // 6.
     for (auto& filter : damping_filters)
         filter.reset();
 
-    // 7. The gain jumps to its current target; later changes ramp over
-    // floor (0.06 x sample rate) samples.
+    // The gain jumps to its current target: a ramp left over from another rate would run
+    // at the wrong speed.
     output_gain.setRampDurationSeconds (output_gain_ramp_seconds);
     output_gain.prepare (spec);
+}
+
+template <typename SampleType>
+void QuorvaneDelay<SampleType>::set_damping_frequency (SampleType cutoff_hz) noexcept
+{
+    // The first-order low-pass turns unstable once its cutoff passes half the sample rate,
+    // which the damping range does below 36 kHz; the cap lies above 18 kHz from 44.1 kHz
+    // up, so it only ever bites at those lower rates.
+    const auto stable_cutoff = juce::jmin (cutoff_hz, SampleType (0.49) * sample_rate);
+
+    // Written into the existing coefficient objects: making new ones would allocate.
+    const auto damping = juce::dsp::IIR::ArrayCoefficients<SampleType>::makeFirstOrderLowPass (sample_rate, stable_cutoff);
+
+    for (auto& filter : damping_filters)
+        *filter.coefficients = damping;
 }
 
 template <typename SampleType>
@@ -70,6 +84,14 @@ SampleType QuorvaneDelay<SampleType>::saturate (SampleType value) const noexcept
     // be (the table's value at 0), so it never enters the line. Finite values are untouched.
     if (std::isnan (value))
         value = 0;
+
+    // Within half a table step of 0 the table's index, 511.5 + 102.3 x in float, drops
+    // the low bits of x, so a fading echo settles on a step of that coarse grid and
+    // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on to 0.
+    constexpr auto half_step = saturation_limit / static_cast<SampleType> (saturation_points - 1);
+
+    if (std::abs (value) < half_step)
+        return value - value * value * value / SampleType (3);
 
     return saturation.processSample (value);
 }
@@ -93,7 +115,7 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
     const auto longest = static_cast<SampleType> (length - 1);
     auto* times = delay_times.getWritePointer (0);
 
-    // 1. Delay time of each sample, once for all channels.
+    // Every channel reads at the same time, so it is worked out once per sample.
     if (time_mod_source == nullptr)
     {
         for (int i = 0; i < num_samples; ++i)
@@ -119,15 +141,16 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
         if (! std::isfinite (times[i]))
             times[i] = times[i] > 0 ? longest : SampleType (1);
 
-    // 2. Feedback of the block: only the source's first sample counts.
+    // The feedback is one value per block, like every other per-block setting: the
+    // source's first sample stands for the block.
     auto block_feedback = feedback;
 
     if (feedback_mod_source != nullptr)
         block_feedback = juce::jlimit (SampleType (0), SampleType (1),
                                        feedback + (feedback_mod_source[0] * feedback_mod_depth) * SampleType (0.5));
 
-    // 3. Read, damp, saturate and write. Channels are independent, so two run side
-    // by side: their damping recurrences then overlap instead of waiting on each other.
+    // Channels are independent, so two run side by side: their damping recurrences then
+    // overlap instead of waiting on each other.
     for (size_t channel = 0; channel < num_channels; channel += 2)
     {
         if (channel + 1 < num_channels)
@@ -136,7 +159,6 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
             process_channels<1> (block, channel, num_samples, block_feedback);
     }
 
-    // 5. Per-sample ramped gain, the same for every channel at a given sample.
     output_gain.process (context);
 }
 
@@ -277,7 +299,7 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
         if (inline_damping)
             filters[k]->reset (states[k]);
 
-        // 4. States within +-1e-8 become 0, so a decaying feedback path never runs on denormals.
+        // A decaying feedback path would otherwise end up running on denormals.
         filters[k]->snapToZero();
     }
 }

@@ -18,19 +18,18 @@ class QuorvaneDelay
 public:
     QuorvaneDelay();
 
-    /** Sizes the line to ProcessSpec channels x L samples (L = trunc (sample_rate x
-        max_delay_seconds), in float) and clears it; sizes delay_times to the maximum block
-        size + 16; adds pass-through damping filters and write positions up to the ProcessSpec's
-        channel count (neither vector shrinks) and resets every filter; re-arms the output
-        gain ramp at 0.06 s. A write position that the shortened line no longer holds is
-        wrapped modulo L. Leaves delay_samples, feedback and the modulation fields alone. */
+    /** Sizes a silent line of max_delay_seconds for the spec's rate and channels, and the
+        work buffers for its block size. The owner's settings (delay time, feedback,
+        damping, modulation) survive it. */
     void prepare (const juce::dsp::ProcessSpec& spec);
 
-    /** Processes the context's block in place, every channel: delay times of the block,
-        feedback of the block, then per channel and sample read, damp, saturate and write;
-        finally the ramped output gain. Allocates nothing while the damping coefficients
-        stay first order. */
+    /** Delays the context's block in place, at most the prepared block size plus the
+        spare samples. Allocates nothing. */
     void process (const juce::dsp::ProcessContextReplacing<SampleType>& context) noexcept;
+
+    /** Damps the feedback path of every channel with a first-order low-pass at cutoff_hz
+        for the prepared rate. Allocates nothing; the filter states carry on. */
+    void set_damping_frequency (SampleType cutoff_hz) noexcept;
 
     /** The line length L in samples that `prepare` derives from a sample rate and the
         longest delay: their product in float, truncated. */
@@ -46,7 +45,7 @@ public:
     SampleType max_delay_seconds = 1;                ///< longest delay; the owner sets it before prepare
     juce::AudioBuffer<SampleType> delay_line;        ///< channels x L, circular
     juce::SmoothedValue<SampleType> delay_samples { SampleType (441) }; ///< delay time in samples; 0-step ramp
-    juce::AudioBuffer<SampleType> delay_times;       ///< 1 x (maximum block size + 16): time of each sample
+    juce::AudioBuffer<SampleType> delay_times;       ///< 1 x work buffer capacity: time of each sample
     SampleType feedback = 0;                         ///< 0..1
     std::vector<int> write_positions;                ///< per channel, in [0, L)
     std::vector<juce::dsp::IIR::Filter<SampleType>> damping_filters; ///< per channel, first order

@@ -28,18 +28,21 @@ void QuorvaneDistortion::init_engines()
 
 void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    // Bias ramps are 0 s, so each bias takes its value at once.
-    engines[0].get<bias_stage>().setBias (0.0f);
-    engines[1].get<bias_stage>().setBias (0.0f);
-    engines[2].get<bias_stage>().setBias (0.4f);
-    engines[3].get<bias_stage>().setBias (0.2f);
+    constexpr std::array<float, 4> biases { 0.0f, 0.0f, overdrive_bias, foldover_bias };
 
-    for (auto& engine : engines)
+    for (size_t i = 0; i < engines.size(); ++i)
     {
-        // Assigned into the shared coefficient object, not by replacing the pointer:
-        // filters made by an earlier preparation hold that same object.
+        auto& engine = engines[i];
+
+        // Bias ramps are 0 s, so each bias takes its value at once.
+        engine.get<bias_stage>().setBias (biases[i]);
+
+        // Silence leaves the shaper as f (bias) at any drive. Taken off before the high-pass,
+        // that constant never sets the filter ringing, which a 5 Hz filter would take seconds
+        // to settle; a real signal keeps the asymmetry the bias gives it.
         auto& high_pass = engine.get<high_pass_stage>();
-        *high_pass.state = *juce::dsp::IIR::Coefficients<float>::makeHighPass (spec.sampleRate, high_pass_hz);
+        high_pass.frequency = high_pass_hz;
+        high_pass.offset = engine.get<shaper_stage>().functionToUse (biases[i]);
 
         engine.prepare (spec);
         engine.reset();

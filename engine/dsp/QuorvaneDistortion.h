@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PreciseHighPass.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
@@ -16,7 +18,7 @@ public:
         juce::dsp::Gain<float>,
         juce::dsp::Bias<float>,
         juce::dsp::WaveShaper<float, float (*) (float)>,
-        juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>>;
+        crvl::dsp::PreciseHighPass>;
 
     /** Indices of the processors inside an engine. */
     enum EngineStage { gain_stage, bias_stage, shaper_stage, high_pass_stage };
@@ -25,6 +27,13 @@ public:
         to remove the bias offset within a fraction of a second. */
     static constexpr float high_pass_hz = 5.0f;
 
+    /** Offsets added before the overdrive (tanh) and foldover (sine) shapers. Both curves
+        are odd, so unbiased they bend the two half-waves alike and add odd harmonics only;
+        off centre they bend them unequally, which brings in the even harmonics that make
+        these two engines sound warmer than the clippers. The amounts are voicing: how much
+        of that colour each engine has. The high-pass takes the offset out again. */
+    static constexpr float overdrive_bias = 0.4f, foldover_bias = 0.2f;
+
     QuorvaneDistortion();
 
     /** Sets the four shaping functions (soft clip, hard clip, tanhf, sinf), then the four
@@ -32,13 +41,13 @@ public:
         or filter. */
     void init_engines();
 
-    /** Preparation: biases 0, 0, 0.4, 0.2; then for each engine fresh 5 Hz
-        Butterworth high-pass coefficients for the ProcessSpec's rate, shared by every channel's
-        filter, old ones included; the engine prepared with the ProcessSpec and reset. */
+    /** Preparation: the biases; then for each engine a 5 Hz Butterworth high-pass for the
+        ProcessSpec's rate, primed with what the engine gives for silence, so that silence
+        stays silence; the engine prepared with the ProcessSpec and reset. */
     void prepare (const juce::dsp::ProcessSpec& spec);
 
-    /** Processing steps 3-4: gain = drive_ranges[type].convertFrom0to1 (drive), set at
-        once as engines[type]'s gain, then that engine processes the block in place. */
+    /** Runs the selected engine on the block in place, at the gain its drive range gives
+        `drive`, from this block on; the other engines keep their state for later. */
     void process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept;
 
     int type = 0;       ///< selected engine 0..3: roundToInt of "distortion_type"

@@ -1,5 +1,7 @@
 #include "QuorvaneEnvelopeFollower.h"
 
+#include "WorkBufferCapacity.h"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -7,8 +9,7 @@
 
 void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_block_size, int num_channels)
 {
-    // 16 spare samples, as every work buffer of the signal path has.
-    const int capacity = maximum_block_size + 16;
+    const int capacity = crvl::dsp::work_buffer_capacity (maximum_block_size);
 
     work_buffer.setSize (num_channels, capacity, false, false, false);
     work_buffer.clear();
@@ -57,11 +58,11 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
         jassert (num_channels >= 1 && num_channels <= follower.work_buffer.getNumChannels());
         jassert (num_samples <= follower.work_buffer.getNumSamples() && num_samples <= follower.output.getNumSamples());
 
-        // 1. A buffer marked as clear copies as zeros.
         for (int channel = 0; channel < num_channels; ++channel)
             follower.work_buffer.copyFrom (channel, 0, input, channel, 0, num_samples);
 
-        // 2. Once per block, in double.
+        // In double: at a long release and a high rate the coefficient lies within 1e-5
+        // of 1, where a float would keep two digits of 1 - k.
         attack_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.attack));
         release_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.release));
         gains[f] = follower.gain;
@@ -74,8 +75,7 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
     // Every work buffer holds the same copy of the input: the first one serves all.
     const float* const* channels = followers[0]->work_buffer.getArrayOfReadPointers();
 
-    // 3. The rounding points are fixed: the mean in double rounded to float, the
-    // gain in float, the decayed envelope rounded to float, the sum in double rounded to float.
+    // Every rounding point below is deliberate: the output is compared bit for bit.
     for (int i = 0; i < num_samples; ++i)
     {
         float sum = 0.0f;
@@ -101,7 +101,7 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
     {
         followers[f]->envelope = envelopes[f];
 
-        // 4. 1 - clamp (envelope, 0, 1).
+        // The inverted envelope stays within 0..1 however loud the input gets.
         const auto* level = levels[f];
         auto* inverted = followers[f]->output.getWritePointer (1);
 

@@ -11,8 +11,7 @@ class QuorvaneEnvelopeFollower
 public:
     QuorvaneEnvelopeFollower() = default;
 
-    /** Sizes work_buffer to num_channels x (maximum_block_size + 16) and output to
-        2 x (maximum_block_size + 16), both cleared; keeps the rate as a float; envelope 0. */
+    /** Sizes the buffers for the block size and starts from silence at the new rate. */
     void prepare (double new_sample_rate, int maximum_block_size, int num_channels);
 
     /** Follows the first num_samples samples of every channel of `input`, which is only

@@ -1,5 +1,7 @@
 #include "QuorvaneLFO.h"
 
+#include "WorkBufferCapacity.h"
+
 void QuorvaneLFO::GlideSmoother::set_glide_length (int num_samples) noexcept
 {
     // reset() is the framework's only way to set the length, and it also ends the glide in
@@ -15,30 +17,36 @@ void QuorvaneLFO::GlideSmoother::set_glide_length (int num_samples) noexcept
     glide_length = num_samples;
 }
 
+int QuorvaneLFO::cycle_length (float rate_hz) const noexcept
+{
+    // Divided in float and truncated. A rate of 0 or NaN, or a quotient beyond the range
+    // of int, would make the division or the cast undefined; it gives no glide instead.
+    const float cycle_samples = rate_hz != 0.0f ? sample_rate / rate_hz : 0.0f;
+    const bool fits = cycle_samples > -2147483648.0f && cycle_samples < 2147483648.0f;
+    return fits ? static_cast<int> (cycle_samples) : 0;
+}
+
+void QuorvaneLFO::set_rate (float rate_hz) noexcept
+{
+    lfo.frequency = rate_hz;
+    glide_rate = rate_hz;
+    random_smoother.set_glide_length (cycle_length (rate_hz));
+}
+
 void QuorvaneLFO::prepare (double new_sample_rate, int maximum_block_size)
 {
-    // 1. 16 spare samples, as every work buffer of the signal path has.
-    output.setSize (2, maximum_block_size + 16, false, false, false);
+    output.setSize (2, crvl::dsp::work_buffer_capacity (maximum_block_size), false, false, false);
     output.clear();
 
-    // 2. and 5. The rate, the phase buffer and phase 0.
     lfo.prepare (new_sample_rate, maximum_block_size);
-
-    // 3.
     sample_rate = static_cast<float> (new_sample_rate);
 
-    // 4. One cycle at glide_rate, divided in float and truncated. A rate of 0 or NaN, or a
-    // quotient beyond the range of int (none of which the owner writes), would make the
-    // division or the cast undefined; it gives no glide instead.
-    const float cycle_samples = glide_rate != 0.0f ? sample_rate / glide_rate : 0.0f;
-    const bool fits = cycle_samples > -2147483648.0f && cycle_samples < 2147483648.0f;
-    random_smoother.set_glide_length (fits ? static_cast<int> (cycle_samples) : 0);
+    // A glide in progress was timed for the old rate: it ends at its target.
+    random_smoother.set_glide_length (cycle_length (glide_rate));
     random_smoother.setCurrentAndTargetValue (random_smoother.getTargetValue());
 
-    // 6. The first sample after prepare counts as the wrap of a cycle.
+    // So the random shapes draw a fresh value on the first sample rather than hold 0 for a cycle.
     last_phase = 1.0f;
-
-    // 7.
     held_value = 0.0f;
 }
 
@@ -52,14 +60,13 @@ void QuorvaneLFO::process (int num_samples) noexcept
 {
     jassert (num_samples <= output.getNumSamples());
 
-    // 1. Phase.
     lfo.advance (num_samples);
 
     const auto* phases = lfo.phase_buffer.getReadPointer (0);
     auto* signal = output.getWritePointer (0);
     auto* inverted = output.getWritePointer (1);
 
-    // 2. Signal. The shape is fixed for the block, so the choice is made once.
+    // The shape is fixed for the block, so the choice is made once.
     if (wave >= 0 && wave < crvl::dsp::Lfo<float>::num_table_shapes)
     {
         lfo.read_block (wave, phases, signal, num_samples);
@@ -114,7 +121,8 @@ void QuorvaneLFO::process (int num_samples) noexcept
         }
     }
 
-    // 3. Inversion: 1 - clamp (signal, 0, 1), not -signal.
+    // The envelope's inversion law, which keeps a source within 0..1, rather than -signal:
+    // the whole negative half of the cycle gives 1.
     for (int i = 0; i < num_samples; ++i)
         inverted[i] = signal[i] < 0.0f ? 1.0f : 1.0f - juce::jmin (1.0f, signal[i]);
 }

@@ -8,8 +8,8 @@
 /** One LFO as a modulation source: the five table shapes of `lfo`, "RANDOM"
     (a value drawn at each wrap of the cycle and held) and "SMOOTH RANDOM" (a linear glide
     to each new value). Output channel 0 is the signal in -1..1, channel 1 is
-    1 - clamp (signal, 0, 1). Converts no parameter values: the owner writes `wave`,
-    `lfo.frequency`, `glide_rate` and the glide length once per block, before `process`.
+    1 - clamp (signal, 0, 1). Converts no parameter values: the owner writes `wave` and
+    the rate (set_rate) once per block, before `process`.
     Audio thread only; prepare before process. */
 class QuorvaneLFO
 {
@@ -36,11 +36,13 @@ public:
 
     QuorvaneLFO() = default;
 
-    /** Sizes output to 2 x (maximum_block_size + 16), cleared; prepares `lfo` (rate, phase
-        buffer, phase 0); keeps the rate as a float; glide length = (int) (sample_rate /
-        glide_rate) with the smoother jumping to its target; the next sample counts as a
-        wrap; held_value 0. */
+    /** Sizes the output for the block size and restarts the cycle at the new rate; the
+        wave and the rate carry over. */
     void prepare (double new_sample_rate, int maximum_block_size);
+
+    /** The rate of every shape in hertz: the tables' frequency, and one cycle's glide for
+        SMOOTH RANDOM, from the next glide on. */
+    void set_rate (float rate_hz) noexcept;
 
     /** Fills the first num_samples samples of both output channels. */
     void process (int num_samples) noexcept;
@@ -63,6 +65,7 @@ public:
 
 private:
     float draw_random_value() noexcept;
+    int cycle_length (float rate_hz) const noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorvaneLFO)
 };

@@ -41,7 +41,7 @@ std::vector<float> render (QuorvaneLFO& lfo, int num_samples, int block)
 float draw (juce::Random& random) { return static_cast<float> (2.0 * random.nextDouble() - 1.0); }
 } // namespace
 
-TEST (Lfo, TablesHold1024EntriesOfTheirGeneratorAndAGuardEqualToTheLast)
+TEST (Lfo, TablesHold1024EntriesOfTheirGeneratorThenTheEndOfTheCycle)
 {
     Lfo lfo;
     ASSERT_EQ (lfo.tables.size(), 5u);
@@ -57,26 +57,28 @@ TEST (Lfo, TablesHold1024EntriesOfTheirGeneratorAndAGuardEqualToTheLast)
         ASSERT_EQ (entry (lfo, triangle, i), i < 512 ? fi / 256.0f - 1.0f : 1.0f - (fi - 512.0f) / 256.0f) << i;
     }
 
+    // The continuous shapes lead into the next cycle; the saw's and the square's fall is a jump.
     for (int shape = 0; shape < 5; ++shape)
     {
-        EXPECT_EQ (lfo.tables[static_cast<size_t> (shape)]->getNumPoints(), 1024u);
-        EXPECT_EQ (lfo.tables[static_cast<size_t> (shape)]->get (1023.5f), entry (lfo, shape, 1023)) << shape;
+        EXPECT_EQ (lfo.tables[static_cast<size_t> (shape)]->getNumPoints(), 1025u);
+        EXPECT_EQ (entry (lfo, shape, 1024), entry (lfo, shape, shape == sine || shape == triangle ? 0 : 1023)) << shape;
     }
 }
 
-TEST (Lfo, ReadMapsThePhaseOntoTheTableAndHoldsTheLastEntryAtOneAndBeyond)
+TEST (Lfo, ReadMapsThePhaseOntoTheTableAndReadsTheEndOfTheCycleAtOneAndBeyond)
 {
     Lfo lfo;
     const float e100 = entry (lfo, sine, 100), e101 = entry (lfo, sine, 101);
     const struct { int shape; float phase, value; } cases[] {
         { saw_up, 0.0f, -1.0f },
-        { saw_up, 1023.5f / 1024.0f, 0.998046875f }, // entry 1024 repeats 1023
+        { saw_up, 1023.5f / 1024.0f, 0.998046875f }, // holds, then falls at the wrap
+        { triangle, 1023.5f / 1024.0f, -0.998046875f }, // runs on into the next cycle's -1
         { saw_up, std::nextafter (1.0f, 0.0f), 0.998046875f },
         { square, 511.0f / 1024.0f, -1.0f }, { square, 511.25f / 1024.0f, -0.5f }, // one-step ramp
         { square, 511.5f / 1024.0f, 0.0f }, { square, 512.0f / 1024.0f, 1.0f },
         { sine, 100.25f / 1024.0f, e100 + 0.25f * (e101 - e100) },
         { saw_up, 1.0f, 0.998046875f }, { saw_up, 3.5f, 0.998046875f },
-        { triangle, infinity, -0.99609375f }, { saw_down, nan_value, -0.998046875f },
+        { triangle, infinity, -1.0f }, { sine, 1.0f, 0.0f }, { saw_down, nan_value, -0.998046875f },
     };
 
     for (const auto& c : cases)

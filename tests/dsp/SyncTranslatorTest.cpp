@@ -1,7 +1,5 @@
 #include "SyncTranslator.h"
 
-#include "QuorvaneAudioProcessor.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -61,19 +59,4 @@ TEST (SyncTranslator, RateIsComputedInSinglePrecisionInItsFixedOrder)
     // At 1.8 BPM beat, bar, period and rate in float give 0x...1ea; B x M / 240, or double, 0x...1eb.
     EXPECT_EQ (SyncTranslator::synced_rate (1.8f, 22), from_bits (0x3fb851eau));
     EXPECT_EQ (SyncTranslator::synced_rate (1.8f, 4), from_bits (0x3cb851eau));
-}
-
-TEST (SyncTranslator, TextsAreTheSyncedRateChoicesOfTheParameterLayout)
-{
-    QuorvaneAudioProcessor processor;
-
-    for (auto* id : { "lfo1_synced_rate", "lfo2_synced_rate" })
-    {
-        auto* choice = dynamic_cast<juce::AudioParameterChoice*> (processor.parameter_state.getParameter (id));
-        ASSERT_NE (choice, nullptr) << id;
-        ASSERT_EQ (choice->choices.size(), 25) << id;
-
-        for (int i = 0; i < 25; ++i)
-            EXPECT_EQ (choice->choices[i], SyncTranslator::time_value_to_string (i)) << id << " " << i;
-    }
 }

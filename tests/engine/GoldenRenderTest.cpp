@@ -10,6 +10,7 @@
 #include "QuorvaneAudioProcessor.h"
 #include "QuorvaneDelay.h"
 #include "QuorvaneLFO.h"
+#include "SetParameter.h"
 
 #include <gtest/gtest.h>
 
@@ -140,11 +141,7 @@ juce::AudioBuffer<float> test_input (double sample_rate)
 void apply (QuorvaneAudioProcessor& processor, const Settings& settings)
 {
     for (const auto& [id, value] : settings)
-    {
-        auto* parameter = processor.parameter_state.getParameter (id);
-        ASSERT_NE (parameter, nullptr) << id;
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-    }
+        ASSERT_TRUE (set_parameter (processor, id, value)) << id;
 }
 
 std::uint64_t render (const Case& c)
@@ -186,10 +183,8 @@ std::uint64_t render_random_lfo (int wave, bool apart_writes = false)
     QuorvaneLFO lfo;
     lfo.random.setSeed (wave);
     lfo.wave = wave;
-    lfo.lfo.frequency = 9.0f;
-    lfo.glide_rate = 9.0f;
     lfo.prepare (sample_rate, block);
-    lfo.random_smoother.set_glide_length ((int) (lfo.sample_rate / lfo.glide_rate));
+    lfo.set_rate (9.0f);
 
     crvl::dsp::QuorvaneDelay<float> delay;
     delay.max_delay_seconds = 0.5f;

@@ -1,4 +1,5 @@
 #include "QuorvaneAudioProcessor.h"
+#include "SetParameter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,6 @@ namespace
 float raw (QuorvaneAudioProcessor& p, const juce::String& id)
 {
     return p.parameter_state.getRawParameterValue (id)->load();
-}
-
-void set_raw (QuorvaneAudioProcessor& p, const juce::String& id, float value)
-{
-    auto* parameter = p.parameter_state.getParameter (id);
-    parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
 }
 
 std::vector<float> all_values (QuorvaneAudioProcessor& p)
@@ -57,7 +52,7 @@ TEST (ProcessorState, FixedAnswersToTheHost)
     EXPECT_EQ (processor.getCurrentProgram(), 0);
     processor.changeProgramName (0, "Mine");
     EXPECT_TRUE (processor.getProgramName (0).isEmpty());
-    EXPECT_EQ (processor.getTailLengthSeconds(), 0.0);
+    EXPECT_EQ (processor.getTailLengthSeconds(), std::numeric_limits<double>::infinity());
     EXPECT_TRUE (processor.acceptsMidi());
     EXPECT_FALSE (processor.producesMidi());
     EXPECT_FALSE (processor.isMidiEffect());
@@ -204,8 +199,8 @@ TEST (ProcessorState, RootTagIsMatchedIgnoringCaseAndThenKept)
 TEST (ProcessorState, MissingParameterKeepsItsValueAndIsAppendedLast)
 {
     QuorvaneAudioProcessor processor;
-    set_raw (processor, "delay2_time", 777.0f);
-    set_raw (processor, "lfo1_wave", 4.0f);
+    set_parameter (processor, "delay2_time", 777.0f);
+    set_parameter (processor, "lfo1_wave", 4.0f);
 
     auto document = juce::parseXML (state_xml (processor));
     document->removeChildElement (document->getChildByAttribute ("id", "delay2_time"), true);
@@ -214,7 +209,7 @@ TEST (ProcessorState, MissingParameterKeepsItsValueAndIsAppendedLast)
     juce::MemoryBlock block;
     juce::AudioProcessor::copyXmlToBinary (*document, block);
 
-    set_raw (processor, "delay2_time", 888.0f);
+    set_parameter (processor, "delay2_time", 888.0f);
     processor.setStateInformation (block.getData(), (int) block.getSize());
 
     EXPECT_EQ (raw (processor, "delay2_time"), 888.0f);
@@ -231,7 +226,7 @@ TEST (ProcessorState, MissingParameterKeepsItsValueAndIsAppendedLast)
 TEST (ProcessorState, ValuesThatAreNoNumberKeepTheCurrentValue)
 {
     QuorvaneAudioProcessor processor;
-    set_raw (processor, "master_amp", -12.0f);
+    set_parameter (processor, "master_amp", -12.0f);
     const auto before = raw (processor, "master_amp");
     const auto block = chunk_of ("<Quorvane_State><PARAM id=\"master_amp\" value=\"nan\"/>"
                                  "<PARAM id=\"delay1_feed\" value=\"inf\"/>"

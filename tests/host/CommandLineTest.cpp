@@ -68,7 +68,7 @@ TEST_F (CommandLineTest, InfoListsTheDescriptionAndEveryAutomatableParameter)
 
     const auto lines = juce::StringArray::fromLines (run.out);
     for (const auto* line : { "Quorvane 1.0.0 by Corvalen", "  category  Fx|Delay", "36 automatable parameters in host order:",
-                              "  audio     2 in (Stereo), 2 out (Stereo), latency 0 samples, tail 0 s" })
+                              "  audio     2 in (Stereo), 2 out (Stereo), latency 0 samples, tail infinite" })
         EXPECT_TRUE (lines.contains (line)) << line;
 
     // Each row: index, host ID, name, range, default; a choice's texts on the next line.
@@ -169,6 +169,7 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
     juce::MemoryBlock noise (2000);
     juce::Random (5).fillBitsRandomly (noise.getData(), noise.getSize());
     ASSERT_TRUE (file ("corrupt.state").replaceWithData (noise.getData(), noise.getSize()));
+    ASSERT_TRUE (file ("stereo.wav").createSymbolicLink (file ("link.wav"), true));
 
     const auto in = path ("stereo.wav"), out = path ("out.wav"), state_out = path ("out.state");
 
@@ -212,6 +213,13 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         { render_with ({ "--block", "2.5" }), usage, "--block takes" },
         { render_with ({ "--rate", "fast" }), usage, "--rate takes" },
         { render_with ({ "--rate", "4000" }), usage, "--rate takes" },
+        { render_with ({ "--rate", "44100.5" }), usage, "--rate takes a whole sample rate" },
+        { render_with ({ "--block", "0x10" }), usage, "--block takes" },
+        { render_with ({ "--set", "delay1_time=0x10" }), refused, "'0x10' is not a number" },
+        { render_with ({ "--frobnicate" }), usage, "unknown option '--frobnicate'" },
+        { { "render", bundle, in, in }, refused, "would overwrite its input" },
+        { { "render", bundle, in, path ("link.wav") }, refused, "would overwrite its input" },
+        { { "render", bundle, in, out, "--save-state", in }, refused, "would overwrite the input" },
         { render_with ({ "--bpm", "0" }), usage, "--bpm takes" },
         { render_with ({ "--frobnicate", "1" }), usage, "unknown option '--frobnicate'" },
         { render_with ({ "--set" }), usage, "needs a value" },
@@ -240,6 +248,8 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         EXPECT_TRUE (run.err.endsWith (own[0] + "\n")) << run.err;
         EXPECT_EQ (file ("out.wav").loadFileAsString(), "the previous render");
         EXPECT_FALSE (file ("out.state").exists());
+        juce::MemoryBlock input_now;
+        EXPECT_TRUE (file ("stereo.wav").loadFileAsData (input_now) && input_now == whole);
     }
 }
 } // namespace

@@ -15,12 +15,13 @@
 #include "QuorvaneDistortion.h"
 #include "QuorvaneEnvelopeFollower.h"
 #include "QuorvaneLFO.h"
+#include "QuorvaneParameters.h"
 #include "SyncTranslator.h"
+#include "WorkBufferCapacity.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <vector>
 
@@ -56,20 +57,18 @@ void run_delay (benchmark::State& state, bool modulated)
 {
     juce::ScopedNoDenormals no_denormals;
     crvl::dsp::QuorvaneDelay<float> delay;
-    delay.max_delay_seconds = 2.0f;
+    delay.max_delay_seconds = QuorvaneParameters::max_delay_time_ms / 1000.0f;
     delay.output_gain.setGainLinear (juce::Decibels::decibelsToGain (-3.0f));
     delay.prepare (spec);
 
     // The plug-in's defaults: 120 ms, 50 % feedback, damping at 11 kHz.
     delay.delay_samples.setTargetValue (0.120f * delay.sample_rate);
     delay.feedback = 0.5f;
-    const auto damping = juce::dsp::IIR::Coefficients<float>::makeFirstOrderLowPass (sample_rate, 11000.0f);
-
-    for (auto& filter : delay.damping_filters)
-        filter.coefficients = damping;
+    delay.set_damping_frequency (11000.0f);
 
     // A 0.5 Hz sine and a slow envelope-like ramp as modulation sources.
-    std::vector<float> lfo (block_size + 16), envelope (block_size + 16);
+    const auto capacity = static_cast<size_t> (crvl::dsp::work_buffer_capacity (block_size));
+    std::vector<float> lfo (capacity), envelope (capacity);
 
     for (size_t i = 0; i < lfo.size(); ++i)
     {
@@ -137,7 +136,7 @@ void BM_Distortion (benchmark::State& state)
         benchmark::DoNotOptimize (buffer.getReadPointer (0));
     }
 
-    state.SetLabel (std::array<const char*, 4> { "SOFT CLIP", "HARD CLIP", "OVERDRIVE", "FOLDOVER" }[static_cast<size_t> (distortion.type)]);
+    state.SetLabel (QuorvaneParameters::distortion_type_texts()[distortion.type].toStdString());
     set_counters (state);
 }
 
@@ -166,18 +165,16 @@ void BM_LFO (benchmark::State& state)
     juce::ScopedNoDenormals no_denormals;
     QuorvaneLFO lfo;
     lfo.wave = static_cast<int> (state.range (0));
-    lfo.lfo.frequency = 2.0f;
-    lfo.glide_rate = 2.0f;
     lfo.prepare (sample_rate, block_size);
 
     for (auto _ : state)
     {
-        lfo.random_smoother.set_glide_length (static_cast<int> (lfo.sample_rate / lfo.glide_rate));
+        lfo.set_rate (2.0f);
         lfo.process (block_size);
         benchmark::DoNotOptimize (lfo.output.getReadPointer (0));
     }
 
-    state.SetLabel (std::array<const char*, 7> { "SINE", "SQUARE", "SAW UP", "SAW DOWN", "TRIANGLE", "RANDOM", "SMOOTH RANDOM" }[static_cast<size_t> (lfo.wave)]);
+    state.SetLabel (QuorvaneParameters::lfo_wave_texts()[lfo.wave].toStdString());
     set_counters (state);
 }
 

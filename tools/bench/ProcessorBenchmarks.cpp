@@ -1,33 +1,28 @@
 #include "FastestRepetition.h"
 #include "QuorvaneAudioProcessor.h"
+#include "SetParameter.h"
 
 #include <benchmark/benchmark.h>
 
 namespace
 {
 
-void set (QuorvaneAudioProcessor& processor, const char* id, float value)
-{
-    auto* parameter = processor.parameter_state.getParameter (id);
-    parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-}
-
 // Both delays' time and feedback swept at full depth, serial, overdrive at full drive.
 void set_worst_case (QuorvaneAudioProcessor& processor)
 {
-    set (processor, "mix_mode", 1.0f);
-    set (processor, "distortion_type", 2.0f);
-    set (processor, "distortion_drive", 100.0f);
-    set (processor, "lfo1_wave", 6.0f);
-    set (processor, "lfo1_rate", 5.0f);
-    set (processor, "lfo2_wave", 0.0f);
-    set (processor, "lfo2_rate", 0.3f);
-    set (processor, "delay1_time_mod_src", 5.0f);
-    set (processor, "delay1_feed_mod_src", 3.0f);
-    set (processor, "delay2_time_mod_src", 8.0f);
-    set (processor, "delay2_feed_mod_src", 2.0f);
+    set_parameter (processor, "mix_mode", 1.0f);
+    set_parameter (processor, "distortion_type", 2.0f);
+    set_parameter (processor, "distortion_drive", 100.0f);
+    set_parameter (processor, "lfo1_wave", 6.0f);
+    set_parameter (processor, "lfo1_rate", 5.0f);
+    set_parameter (processor, "lfo2_wave", 0.0f);
+    set_parameter (processor, "lfo2_rate", 0.3f);
+    set_parameter (processor, "delay1_time_mod_src", 5.0f);
+    set_parameter (processor, "delay1_feed_mod_src", 3.0f);
+    set_parameter (processor, "delay2_time_mod_src", 8.0f);
+    set_parameter (processor, "delay2_feed_mod_src", 2.0f);
     for (auto* id : { "delay1_time_mod_depth", "delay1_feed_mod_depth", "delay2_time_mod_depth", "delay2_feed_mod_depth" })
-        set (processor, id, 100.0f);
+        set_parameter (processor, id, 100.0f);
 }
 
 // The processor writes below HOME and wants a message manager.

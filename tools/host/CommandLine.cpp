@@ -3,9 +3,13 @@
 #include "HostedPlugin.h"
 #include "WavRenderer.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -52,14 +56,17 @@ render BUNDLE IN.wav OUT.wav [options]
                      --set values apply.
   --save-state FILE  Saves the plug-in's state (the host's state blob) after
                      the render.
-  --rate R           Runs the plug-in at R Hz, 8000 to 768000, and writes OUT.wav
-                     at R. The samples are not resampled. Default: IN.wav's rate.
+  --rate R           Runs the plug-in at R Hz, a whole number from 8000 to 768000,
+                     and writes OUT.wav at R. The samples are not resampled.
+                     Default: IN.wav's rate.
   --block N          Processes in blocks of N frames, 1 to 65536; the last block
                      may be shorter. Default: 512.
   --bpm B            The tempo the play head reports, above 0 and up to 999.
                      Default: 120. The play head runs from 0 in 4/4, playing.
 
-  Options also take the form --option=value.
+  Options also take the form --option=value. Numbers are plain decimals.
+  Neither OUT.wav nor the state file may be IN.wav (or a link to it), and the
+  state file may not be OUT.wav.
 
 Errors are one line on stderr. Exit status: 0 on success, 1 when a file, the
 plug-in or a parameter value is refused, 2 when the command line is wrong.
@@ -102,6 +109,8 @@ struct RenderCommand
     double bpm = default_bpm;
 };
 
+const juce::StringArray known_options { "--set", "--state", "--save-state", "--rate", "--block", "--bpm" };
+
 std::optional<Refusal> parse_option (RenderCommand& command, const juce::String& name, const juce::String& value)
 {
     const auto number = PluginParameter::parse_number (value);
@@ -124,8 +133,10 @@ std::optional<Refusal> parse_option (RenderCommand& command, const juce::String&
     }
     else if (name == "--rate")
     {
-        if (! number || *number < HostedPlugin::min_sample_rate || *number > HostedPlugin::max_sample_rate)
-            return usage ("--rate takes a sample rate from 8000 to 768000 Hz, not '" + value + "'");
+        // A WAV header holds a whole rate.
+        if (! number || *number != std::floor (*number) || *number < HostedPlugin::min_sample_rate
+            || *number > HostedPlugin::max_sample_rate)
+            return usage ("--rate takes a whole sample rate from 8000 to 768000 Hz, not '" + value + "'");
 
         command.sample_rate = *number;
     }
@@ -177,9 +188,13 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
         {
             value = args[++i];
         }
-        else
+        else if (known_options.contains (arg))
         {
             return usage ("option " + arg + " needs a value");
+        }
+        else
+        {
+            return usage ("unknown option '" + arg + "'");
         }
 
         if (auto refusal = parse_option (command, name, value))
@@ -195,8 +210,52 @@ std::optional<Refusal> parse_render (const juce::StringArray& args, RenderComman
     return std::nullopt;
 }
 
+// The same file under two names: the real paths meet, or the names are links to one file.
+bool same_file (const juce::File& a, const juce::File& b)
+{
+    const auto real = [] (const juce::File& file)
+    {
+        const auto resolve = [] (const juce::File& f) -> juce::String
+        {
+            char resolved[PATH_MAX];
+            return ::realpath (f.getFullPathName().toRawUTF8(), resolved) != nullptr ? juce::String (resolved) : juce::String();
+        };
+
+        // The file may not exist yet, and then only its folder resolves.
+        if (const auto whole = resolve (file); whole.isNotEmpty())
+            return whole;
+
+        const auto folder = resolve (file.getParentDirectory());
+        return folder.isNotEmpty() ? folder + "/" + file.getFileName() : file.getFullPathName();
+    };
+
+    if (real (a) == real (b))
+        return true;
+
+    struct stat sa, sb;
+    return ::stat (a.getFullPathName().toRawUTF8(), &sa) == 0 && ::stat (b.getFullPathName().toRawUTF8(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::optional<Refusal> refuse_overwriting_inputs (const RenderCommand& command)
+{
+    if (same_file (command.input, command.output))
+        return refused ("OUT.wav " + command.output.getFullPathName() + " is IN.wav: the render would overwrite its input");
+
+    if (command.state_out && same_file (*command.state_out, command.input))
+        return refused ("--save-state " + command.state_out->getFullPathName() + " is IN.wav: it would overwrite the input");
+
+    if (command.state_out && same_file (*command.state_out, command.output))
+        return refused ("--save-state " + command.state_out->getFullPathName() + " is OUT.wav: it would overwrite the render");
+
+    return std::nullopt;
+}
+
 std::optional<Refusal> render (const RenderCommand& command)
 {
+    if (auto refusal = refuse_overwriting_inputs (command))
+        return refusal;
+
     WavRenderer renderer;
 
     if (const auto opened = renderer.open (command.input); opened.failed())
@@ -292,7 +351,10 @@ void print_info (HostedPlugin& plugin)
         << instance.getChannelLayoutOfBus (true, 0).getDescription() << "), "
         << instance.getTotalNumOutputChannels() << " out ("
         << instance.getChannelLayoutOfBus (false, 0).getDescription() << "), latency "
-        << instance.getLatencySamples() << " samples, tail " << instance.getTailLengthSeconds() << " s\n"
+        << instance.getLatencySamples() << " samples, tail "
+        << (std::isinf (instance.getTailLengthSeconds()) ? juce::String ("infinite")
+                                                         : juce::String (instance.getTailLengthSeconds()) + " s")
+        << "\n"
         << "  MIDI      " << (instance.acceptsMidi() ? "input" : "no input") << ", "
         << (instance.producesMidi() ? "output" : "no output") << "\n"
         << "\n";

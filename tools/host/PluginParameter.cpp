@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 
 namespace
 {
@@ -127,6 +128,13 @@ std::optional<double> PluginParameter::parse_number (const juce::String& text)
     const auto utf8 = text.trim().toStdString();
 
     if (utf8.empty())
+        return std::nullopt;
+
+    // Plain decimal only, as the plug-in's state restore reads numbers: strtod would also
+    // take hexadecimal ("0x10") and the names of infinity and NaN.
+    static const std::regex plain_decimal { R"([+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?)" };
+
+    if (! std::regex_match (utf8, plain_decimal))
         return std::nullopt;
 
     char* end = nullptr;

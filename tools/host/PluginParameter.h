@@ -35,7 +35,7 @@ public:
         its texts (any case). */
     juce::Result set_value_text (const juce::String& text);
 
-    /** A text that is a whole finite number and nothing else. */
+    /** A text that is a plain decimal number, finite, and nothing else. */
     static std::optional<double> parse_number (const juce::String& text);
     /** A value written the way the listings show it: no trailing zeros. */
     static juce::String format_number (double value);
