@@ -54,6 +54,8 @@ public:
     juce::AudioProcessorValueTreeState parameter_state;
 
 private:
+    friend struct ShapingByLibrary; // the golden renders' reference swaps the shaping functions
+
     void poll_delay_mod_params (int delay_index) noexcept;
     float raw (int index) const noexcept { return parameter_values[(size_t) index]->load (std::memory_order_relaxed); }
     int rounded (int index) const noexcept { return juce::roundToInt (raw (index)); }
