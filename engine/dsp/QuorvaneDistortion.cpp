@@ -9,13 +9,9 @@ QuorvaneDistortion::QuorvaneDistortion()
 
 void QuorvaneDistortion::init_engines()
 {
-    // Soft clip: the bare cubic, with no clamp; beyond |x| = sqrt (2) it turns back.
-    float (*const soft_clip) (float) = [] (float x) { return x + ::powf (x, 3.0f) / -6.0f; };
-    // Hard clip: -1 at or below -1, else the smaller of 1 and x.
-    float (*const hard_clip) (float) = [] (float x) { return x <= -1.0f ? -1.0f : juce::jmin (1.0f, x); };
-
-    engines[0].get<shaper_stage>().functionToUse = soft_clip;
-    engines[1].get<shaper_stage>().functionToUse = hard_clip;
+    // Soft clip is the bare cubic, with no clamp: beyond |x| = sqrt (2) it turns back.
+    engines[0].get<shaper_stage>().functionToUse = crvl::dsp::BlockShaper::soft_clip;
+    engines[1].get<shaper_stage>().functionToUse = crvl::dsp::BlockShaper::hard_clip;
     engines[2].get<shaper_stage>().functionToUse = ::tanhf;
     engines[3].get<shaper_stage>().functionToUse = ::sinf;
 
@@ -42,7 +38,10 @@ void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
         // to settle; a real signal keeps the asymmetry the bias gives it.
         auto& high_pass = engine.get<high_pass_stage>();
         high_pass.frequency = high_pass_hz;
-        high_pass.offset = engine.get<shaper_stage>().functionToUse (biases[i]);
+        // Worked out as a block is, so that it is exactly what silence gives.
+        auto offset = biases[i];
+        crvl::dsp::BlockShaper::apply (engine.get<shaper_stage>().functionToUse, &offset, 1);
+        high_pass.offset = offset;
 
         engine.prepare (spec);
         engine.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockShaper.h"
 #include "PreciseHighPass.h"
 
 #include <juce_dsp/juce_dsp.h>
@@ -17,7 +18,7 @@ public:
     using Engine = juce::dsp::ProcessorChain<
         juce::dsp::Gain<float>,
         juce::dsp::Bias<float>,
-        juce::dsp::WaveShaper<float, float (*) (float)>,
+        crvl::dsp::BlockShaper,
         crvl::dsp::PreciseHighPass>;
 
     /** Indices of the processors inside an engine. */
