@@ -271,18 +271,18 @@ void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept
 
 void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept
 {
-    using Context = juce::dsp::ProcessContextReplacing<float>;
+    using Delay = crvl::dsp::QuorvaneDelay<float>;
 
     auto s1 = juce::dsp::AudioBlock<float> (scratch_buffer_1).getSubBlock (0, (size_t) num_samples);
     auto s2 = juce::dsp::AudioBlock<float> (scratch_buffer_2).getSubBlock (0, (size_t) num_samples);
 
-    // Both delays run in every routing, so a line not heard keeps building its tail.
+    // Both delays run in every routing, so a line not heard keeps building its tail. They
+    // run side by side, each on its own block, or the second on the first's output.
     const auto run_on_copies = [&]
     {
         s1.copyFrom (wet);
         s2.copyFrom (wet);
-        delay1.process (Context (s1));
-        delay2.process (Context (s2));
+        Delay::process_side_by_side (delay1, s1, delay2, s2, false);
     };
 
     switch (mix_mode)
@@ -292,22 +292,18 @@ void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int 
             wet.replaceWithSumOf (s1, s2).multiplyBy (0.5f);
             break;
         case 1: // serial
-            delay1.process (Context (wet));
-            delay2.process (Context (wet));
+            Delay::process_side_by_side (delay1, wet, delay2, wet, true);
             break;
         case 2: // reverse serial
-            delay2.process (Context (wet));
-            delay1.process (Context (wet));
+            Delay::process_side_by_side (delay2, wet, delay1, wet, true);
             break;
         case 3: // solo 1
             s2.copyFrom (wet);
-            delay2.process (Context (s2));
-            delay1.process (Context (wet));
+            Delay::process_side_by_side (delay1, wet, delay2, s2, false);
             break;
         case 4: // solo 2
             s1.copyFrom (wet);
-            delay1.process (Context (s1));
-            delay2.process (Context (wet));
+            Delay::process_side_by_side (delay1, s1, delay2, wet, false);
             break;
         case 5: // stereo split
             run_on_copies();

@@ -30,13 +30,14 @@ void PreciseHighPass::reset() noexcept
 
 namespace
 {
-// A decay that has fallen some 300 dB below full scale ends here, so silence in soon
-// gives exact silence out.
+// A decay into silence that has fallen some 300 dB below full scale ends here, so silence
+// in soon gives exact silence out. (Under a constant input, last_input not 0, the states
+// hold its value and must stay.)
 constexpr double inaudible = 1.0e-15;
 
-void end_inaudible_decay (std::array<double, 2>& state) noexcept
+void end_inaudible_decay (std::array<double, 2>& state, double last_input) noexcept
 {
-    if (std::abs (state[0]) < inaudible && std::abs (state[1]) < inaudible)
+    if (last_input == 0.0 && std::abs (state[0]) < inaudible && std::abs (state[1]) < inaudible)
         state = {};
 }
 } // namespace
@@ -65,11 +66,12 @@ void PreciseHighPass::process (const juce::dsp::ProcessContextReplacing<float>& 
         const auto offsets = _mm_set1_pd (static_cast<double> (offset));
         auto s1 = _mm_set_pd (right_state[0], left_state[0]);
         auto s2 = _mm_set_pd (right_state[1], left_state[1]);
+        auto x = _mm_setzero_pd();
 
         for (size_t i = 0; i < num_samples; ++i)
         {
             const auto input = _mm_cvtps_pd (_mm_unpacklo_ps (_mm_load_ss (left + i), _mm_load_ss (right + i)));
-            const auto x = _mm_mul_pd (gain, _mm_sub_pd (input, offsets));
+            x = _mm_mul_pd (gain, _mm_sub_pd (input, offsets));
             const auto y = _mm_add_pd (x, s1);
             s1 = _mm_sub_pd (_mm_sub_pd (s2, _mm_mul_pd (two, x)), _mm_mul_pd (feedback_1, y));
             s2 = _mm_sub_pd (x, _mm_mul_pd (feedback_2, y));
@@ -83,8 +85,10 @@ void PreciseHighPass::process (const juce::dsp::ProcessContextReplacing<float>& 
         _mm_storeh_pd (&right_state[0], s1);
         _mm_storel_pd (&left_state[1], s2);
         _mm_storeh_pd (&right_state[1], s2);
-        end_inaudible_decay (left_state);
-        end_inaudible_decay (right_state);
+        alignas (16) double last_inputs[2];
+        _mm_store_pd (last_inputs, x);
+        end_inaudible_decay (left_state, last_inputs[0]);
+        end_inaudible_decay (right_state, last_inputs[1]);
     }
    #endif
 
@@ -92,10 +96,11 @@ void PreciseHighPass::process (const juce::dsp::ProcessContextReplacing<float>& 
     {
         auto* samples = block.getChannelPointer (channel);
         auto [s1, s2] = states[channel];
+        double x = 0.0;
 
         for (size_t i = 0; i < num_samples; ++i)
         {
-            const auto x = b0 * (static_cast<double> (samples[i]) - static_cast<double> (offset));
+            x = b0 * (static_cast<double> (samples[i]) - static_cast<double> (offset));
             const auto y = x + s1;
             s1 = s2 - 2.0 * x - a1 * y;
             s2 = x - a2 * y;
@@ -103,7 +108,7 @@ void PreciseHighPass::process (const juce::dsp::ProcessContextReplacing<float>& 
         }
 
         states[channel] = { s1, s2 };
-        end_inaudible_decay (states[channel]);
+        end_inaudible_decay (states[channel], x);
     }
 }
 

@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <type_traits>
+
+#if defined(__SSE2__)
+ #include <emmintrin.h>
+#endif
 
 namespace crvl::dsp
 {
@@ -14,6 +19,18 @@ QuorvaneDelay<SampleType>::QuorvaneDelay()
     : saturation ([] (SampleType x) { return std::tanh (x); },
                   -saturation_limit, saturation_limit, saturation_points)
 {
+    // The transform's own mapping, step for step: scaler = (points - 1) / range, offset =
+    // -minimum x scaler. A whole index reads its entry exactly; the last entry is the guard.
+    saturation_scaler = SampleType (saturation_points - 1) / (saturation_limit - -saturation_limit);
+    saturation_offset = -(-saturation_limit) * saturation_scaler;
+
+    for (size_t i = 0; i < saturation_points; ++i)
+        saturation_entries[i] = std::tanh (juce::jlimit (-saturation_limit, saturation_limit,
+                                                         juce::jmap (static_cast<SampleType> (i), SampleType (0),
+                                                                     static_cast<SampleType> (saturation_points - 1),
+                                                                     -saturation_limit, saturation_limit)));
+
+    saturation_entries[saturation_points] = saturation_entries[saturation_points - 1];
 }
 
 template <typename SampleType>
@@ -37,6 +54,8 @@ void QuorvaneDelay<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
 
     delay_times.setSize (1, work_buffer_capacity (static_cast<int> (spec.maximumBlockSize)), false, false, false);
     delay_times.clear();
+    gain_ramp.setSize (1, delay_times.getNumSamples(), false, false, false);
+    gain_ramp.clear();
 
     // A new channel's filter passes the signal through until the owner first sets the
     // damping; the others keep their coefficients.
@@ -88,29 +107,15 @@ SampleType QuorvaneDelay<SampleType>::saturate (SampleType value) const noexcept
     // Within half a table step of 0 the table's index, 511.5 + 102.3 x in float, drops
     // the low bits of x, so a fading echo settles on a step of that coarse grid and
     // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on to 0.
-    constexpr auto half_step = saturation_limit / static_cast<SampleType> (saturation_points - 1);
-
-    if (std::abs (value) < half_step)
+    if (std::abs (value) < saturation_half_step)
         return value - value * value * value / SampleType (3);
 
     return saturation.processSample (value);
 }
 
 template <typename SampleType>
-void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacing<SampleType>& context) noexcept
+SampleType QuorvaneDelay<SampleType>::begin_block (int num_samples) noexcept
 {
-    const auto& block = context.getOutputBlock();
-    const auto num_samples = static_cast<int> (block.getNumSamples());
-    const auto num_channels = block.getNumChannels();
-
-    jassert (num_channels <= static_cast<size_t> (delay_line.getNumChannels()));
-    jassert (num_samples <= delay_times.getNumSamples());
-
-    // An empty block changes nothing: no smoother, position or gain ramp advances, and the
-    // filter states were already snapped at the end of the last block.
-    if (num_samples == 0)
-        return;
-
     const int length = delay_line.getNumSamples();
     const auto longest = static_cast<SampleType> (length - 1);
     auto* times = delay_times.getWritePointer (0);
@@ -148,6 +153,26 @@ void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacin
     if (feedback_mod_source != nullptr)
         block_feedback = juce::jlimit (SampleType (0), SampleType (1),
                                        feedback + (feedback_mod_source[0] * feedback_mod_depth) * SampleType (0.5));
+
+    return block_feedback;
+}
+
+template <typename SampleType>
+void QuorvaneDelay<SampleType>::process (const juce::dsp::ProcessContextReplacing<SampleType>& context) noexcept
+{
+    const auto& block = context.getOutputBlock();
+    const auto num_samples = static_cast<int> (block.getNumSamples());
+    const auto num_channels = block.getNumChannels();
+
+    jassert (num_channels <= static_cast<size_t> (delay_line.getNumChannels()));
+    jassert (num_samples <= delay_times.getNumSamples());
+
+    // An empty block changes nothing: no smoother, position or gain ramp advances, and the
+    // filter states were already snapped at the end of the last block.
+    if (num_samples == 0)
+        return;
+
+    const auto block_feedback = begin_block (num_samples);
 
     // Channels are independent, so two run side by side: their damping recurrences then
     // overlap instead of waiting on each other.
@@ -301,6 +326,200 @@ void QuorvaneDelay<SampleType>::process_channels (const juce::dsp::AudioBlock<Sa
 
         // A decaying feedback path would otherwise end up running on denormals.
         filters[k]->snapToZero();
+    }
+}
+
+template <typename SampleType>
+bool QuorvaneDelay<SampleType>::can_run_side_by_side (const juce::dsp::AudioBlock<SampleType>& block) const noexcept
+{
+    if (block.getNumChannels() != 2 || delay_line.getNumChannels() < 2 || write_positions[0] != write_positions[1])
+        return false;
+
+    for (size_t k = 0; k < 2; ++k)
+    {
+        const auto& coefficients = *damping_filters[k].coefficients;
+
+        if (coefficients.getFilterOrder() != 1 || ! std::isfinite (coefficients.getRawCoefficients()[0]))
+            return false;
+    }
+
+    return true;
+}
+
+template <typename SampleType>
+void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce::dsp::AudioBlock<SampleType> first_block,
+                                                      QuorvaneDelay& second, juce::dsp::AudioBlock<SampleType> second_block,
+                                                      bool second_follows_first) noexcept
+{
+    using Context = juce::dsp::ProcessContextReplacing<SampleType>;
+    const auto num_samples = static_cast<int> (first_block.getNumSamples());
+
+    jassert (second_block.getNumSamples() == first_block.getNumSamples());
+    jassert (! second_follows_first || first_block.getChannelPointer (0) == second_block.getChannelPointer (0));
+
+   #if defined(__SSE2__)
+    constexpr bool has_four_lanes = std::is_same_v<SampleType, float>;
+   #else
+    constexpr bool has_four_lanes = false;
+   #endif
+
+    if constexpr (! has_four_lanes)
+    {
+        first.process (Context (first_block));
+        second.process (Context (second_block));
+    }
+    else
+    {
+        if (num_samples == 0 || ! first.can_run_side_by_side (first_block) || ! second.can_run_side_by_side (second_block))
+        {
+            first.process (Context (first_block));
+            second.process (Context (second_block));
+            return;
+        }
+
+        const auto first_feedback = first.begin_block (num_samples);
+        const auto second_feedback = second.begin_block (num_samples);
+
+        // Lanes: first delay left, right, second delay left, right.
+        std::array<QuorvaneDelay*, 4> owners { &first, &first, &second, &second };
+        std::array<float*, 4> lines, outputs;
+        alignas (16) std::array<float, 4> b0, b1, a1, states;
+
+        for (size_t k = 0; k < 4; ++k)
+        {
+            const auto channel = k % 2;
+            auto& filter = owners[k]->damping_filters[channel];
+            const auto* c = filter.coefficients->getRawCoefficients();
+            lines[k] = owners[k]->delay_line.getWritePointer (static_cast<int> (channel));
+            outputs[k] = (k < 2 ? first_block : second_block).getChannelPointer (channel);
+            b0[k] = c[0];
+            b1[k] = c[1];
+            a1[k] = c[2];
+            states[k] = read_first_order_state (filter, c[0]);
+        }
+
+        // The second delay takes in the first's output times its gain, sample by sample.
+        const float* first_gains = nullptr;
+
+        if (second_follows_first)
+        {
+            auto* gains = first.gain_ramp.getWritePointer (0);
+            std::fill (gains, gains + num_samples, 1.0f);
+            auto ones = juce::dsp::AudioBlock<float> (first.gain_ramp).getSubBlock (0, static_cast<size_t> (num_samples));
+            first.output_gain.process (Context (ones));
+            first_gains = gains;
+        }
+
+        const auto* first_times = first.delay_times.getReadPointer (0);
+        const auto* second_times = second.delay_times.getReadPointer (0);
+        const auto* table = first.saturation_entries.data();
+        const int first_length = first.delay_line.getNumSamples(), second_length = second.delay_line.getNumSamples();
+        int first_write = first.write_positions[0], second_write = second.write_positions[0];
+
+        const auto locate = [] (int write, float time, int length, int& i0, int& i1) noexcept
+        {
+            const auto length_f = static_cast<float> (length);
+            auto read = static_cast<float> (write) - time;
+
+            while (read < 0)
+                read += length_f;
+
+            while (read >= length_f)
+                read -= length_f;
+
+            i0 = static_cast<int> (read);
+            i1 = read >= static_cast<float> (length - 1) ? 0 : i0 + 1;
+            return read - static_cast<float> (i0);
+        };
+
+        const auto v_b0 = _mm_load_ps (b0.data()), v_b1 = _mm_load_ps (b1.data()), v_a1 = _mm_load_ps (a1.data());
+        const auto v_feedback = _mm_setr_ps (first_feedback, first_feedback, second_feedback, second_feedback);
+        const auto one = _mm_set1_ps (1.0f);
+        const auto lowest = _mm_set1_ps (-saturation_limit), highest = _mm_set1_ps (saturation_limit);
+        const auto scaler = _mm_set1_ps (first.saturation_scaler), offset = _mm_set1_ps (first.saturation_offset);
+        const auto half_step = _mm_set1_ps (saturation_half_step), three = _mm_set1_ps (3.0f);
+        const auto sign_bit = _mm_set1_ps (-0.0f);
+        auto v_states = _mm_load_ps (states.data());
+        alignas (16) std::int32_t indices[4];
+        alignas (16) float written[4], delayed[4];
+
+        for (int i = 0; i < num_samples; ++i)
+        {
+            int a0, a1_, c0, c1;
+            const auto first_frac = locate (first_write, first_times[i], first_length, a0, a1_);
+            const auto second_frac = locate (second_write, second_times[i], second_length, c0, c1);
+
+            // The steps of process_channels, lane by lane: interpolated read, damping,
+            // feedback plus input, saturation through the table.
+            const auto next = _mm_setr_ps (lines[0][a1_], lines[1][a1_], lines[2][c1], lines[3][c1]);
+            const auto previous = _mm_setr_ps (lines[0][a0], lines[1][a0], lines[2][c0], lines[3][c0]);
+            const auto frac = _mm_setr_ps (first_frac, first_frac, second_frac, second_frac);
+            const auto y = _mm_add_ps (_mm_mul_ps (frac, next), _mm_mul_ps (_mm_sub_ps (one, frac), previous));
+
+            const auto damped = _mm_add_ps (_mm_mul_ps (v_b0, y), v_states);
+            v_states = _mm_sub_ps (_mm_mul_ps (v_b1, y), _mm_mul_ps (v_a1, damped));
+
+            auto input = _mm_setr_ps (outputs[0][i], outputs[1][i], outputs[2][i], outputs[3][i]);
+
+            if (second_follows_first)
+                input = _mm_movelh_ps (input, _mm_mul_ps (y, _mm_set1_ps (first_gains[i])));
+
+            auto value = _mm_add_ps (_mm_mul_ps (damped, v_feedback), input);
+            value = _mm_and_ps (value, _mm_cmpord_ps (value, value)); // a NaN is written as silence
+
+            // Near 0, tanh's own series, as saturate takes it.
+            const auto near_zero = _mm_cmplt_ps (_mm_andnot_ps (sign_bit, value), half_step);
+            const auto series = _mm_sub_ps (value, _mm_div_ps (_mm_mul_ps (_mm_mul_ps (value, value), value), three));
+            const auto clamped = _mm_min_ps (_mm_max_ps (value, lowest), highest);
+
+            const auto index = _mm_add_ps (_mm_mul_ps (scaler, clamped), offset);
+            const auto whole = _mm_cvttps_epi32 (index);
+            const auto fraction = _mm_sub_ps (index, _mm_cvtepi32_ps (whole));
+            _mm_store_si128 (reinterpret_cast<__m128i*> (indices), whole);
+
+            const auto at = _mm_setr_ps (table[indices[0]], table[indices[1]], table[indices[2]], table[indices[3]]);
+            const auto after = _mm_setr_ps (table[indices[0] + 1], table[indices[1] + 1], table[indices[2] + 1], table[indices[3] + 1]);
+            const auto looked_up = _mm_add_ps (at, _mm_mul_ps (fraction, _mm_sub_ps (after, at)));
+            _mm_store_ps (written, _mm_or_ps (_mm_and_ps (near_zero, series), _mm_andnot_ps (near_zero, looked_up)));
+            _mm_store_ps (delayed, y);
+
+            lines[0][first_write] = written[0];
+            lines[1][first_write] = written[1];
+            lines[2][second_write] = written[2];
+            lines[3][second_write] = written[3];
+
+            if (! second_follows_first)
+            {
+                outputs[0][i] = delayed[0];
+                outputs[1][i] = delayed[1];
+            }
+
+            outputs[2][i] = delayed[2];
+            outputs[3][i] = delayed[3];
+
+            if (++first_write == first_length)
+                first_write = 0;
+
+            if (++second_write == second_length)
+                second_write = 0;
+        }
+
+        _mm_store_ps (states.data(), v_states);
+
+        for (size_t k = 0; k < 4; ++k)
+        {
+            auto& filter = owners[k]->damping_filters[k % 2];
+            filter.reset (states[k]);
+            filter.snapToZero(); // a decaying feedback path would otherwise end up on denormals
+        }
+
+        first.write_positions[0] = first.write_positions[1] = first_write;
+        second.write_positions[0] = second.write_positions[1] = second_write;
+
+        if (! second_follows_first)
+            first.output_gain.process (Context (first_block));
+
+        second.output_gain.process (Context (second_block));
     }
 }
 
