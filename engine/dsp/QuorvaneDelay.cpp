@@ -120,22 +120,39 @@ SampleType QuorvaneDelay<SampleType>::begin_block (int num_samples) noexcept
     const auto longest = static_cast<SampleType> (length - 1);
     auto* times = delay_times.getWritePointer (0);
 
-    // Every channel reads at the same time, so it is worked out once per sample.
+    // Every channel reads at the same time, so it is worked out once per sample. The ramp
+    // has no steps, so the unmodulated time is one value for the block: a plain fill, and
+    // the modulated one a loop the compiler vectorises.
+    const bool steady = ! delay_samples.isSmoothing();
+    const auto steady_time = delay_samples.getTargetValue();
+
     if (time_mod_source == nullptr)
     {
-        for (int i = 0; i < num_samples; ++i)
-            times[i] = delay_samples.getNextValue();
+        if (steady)
+            std::fill (times, times + num_samples, steady_time);
+        else
+            for (int i = 0; i < num_samples; ++i)
+                times[i] = delay_samples.getNextValue();
     }
     else
     {
         // Full depth at a source value of +-1 moves the time by (L - 2) / 2 samples.
         const auto half_range = static_cast<SampleType> (length - 1 - 1) * SampleType (0.5);
+        const auto* source = time_mod_source;
+        const auto depth = time_mod_depth;
 
-        for (int i = 0; i < num_samples; ++i)
+        const auto modulated = [half_range, longest, source, depth] (SampleType base, int i) noexcept
         {
-            const auto sum = delay_samples.getNextValue() + (time_mod_source[i] * time_mod_depth) * half_range;
-            times[i] = sum < SampleType (1) ? SampleType (1) : juce::jmin (sum, longest);
-        }
+            const auto sum = base + (source[i] * depth) * half_range;
+            return sum < SampleType (1) ? SampleType (1) : juce::jmin (sum, longest);
+        };
+
+        if (steady)
+            for (int i = 0; i < num_samples; ++i)
+                times[i] = modulated (steady_time, i);
+        else
+            for (int i = 0; i < num_samples; ++i)
+                times[i] = modulated (delay_samples.getNextValue(), i);
     }
 
     // Guard: a delay time that is not a finite number (a NaN source sample, an infinite
