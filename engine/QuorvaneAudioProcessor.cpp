@@ -177,12 +177,23 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
     distortion.type = rounded (index::distortion_type);
     distortion.drive = raw (index::distortion_drive) * 0.01f;
-    distortion.process (juce::dsp::ProcessContextReplacing<float> (wet));
-
     master_gain.setGainLinear (decibels_to_gain (raw (index::master_amp)));
     dry_wet.setTargetValue (raw (index::master_dry_wet) * 0.01f);
-    master_gain.process (juce::dsp::ProcessContextReplacing<float> (wet));
-    output_high_pass.process (juce::dsp::ProcessContextReplacing<float> (wet));
+
+    // A settled master gain is one factor, so the distortion's high-pass, the gain and the
+    // output high-pass run as one pass.
+    const juce::dsp::ProcessContextReplacing<float> context (wet);
+
+    if (master_gain.isSmoothing())
+    {
+        distortion.process (context);
+        master_gain.process (context);
+        output_high_pass.process (context);
+    }
+    else
+    {
+        distortion.process (context, master_gain.getGainLinear(), output_high_pass);
+    }
 
     mix_dry_wet (buffer, num_samples);
 }

@@ -66,3 +66,23 @@ void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float
 
     engine.process (context);
 }
+
+void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context, float following_gain,
+                                  crvl::dsp::PreciseHighPass& following) noexcept
+{
+    if (context.getOutputBlock().getNumSamples() == 0)
+    {
+        process (context);
+        context.getOutputBlock().multiplyBy (following_gain);
+        following.process (context);
+        return;
+    }
+
+    const auto index = static_cast<size_t> (type);
+    auto& engine = engines[index];
+    engine.get<gain_stage>().setGainLinear (drive_ranges[index].convertFrom0to1 (drive));
+    engine.get<gain_stage>().process (context);
+    engine.get<bias_stage>().process (context);
+    engine.get<shaper_stage>().process (context);
+    crvl::dsp::PreciseHighPass::process_cascade (engine.get<high_pass_stage>(), following_gain, following, context);
+}

@@ -51,6 +51,11 @@ public:
         `drive`, from this block on; the other engines keep their state for later. */
     void process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept;
 
+    /** The same as process, then every sample times following_gain, then following's
+        process; the engine's high-pass and the following one run in one pass. */
+    void process (const juce::dsp::ProcessContextReplacing<float>& context, float following_gain,
+                  crvl::dsp::PreciseHighPass& following) noexcept;
+
     int type = 0;       ///< selected engine 0..3: roundToInt of "distortion_type"
     float drive = 0.0f; ///< 0..1: "distortion_drive" % x 0.01
     std::array<Engine, 4> engines;

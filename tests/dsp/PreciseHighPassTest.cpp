@@ -37,3 +37,35 @@ TEST (PreciseHighPass, StereoPairsGiveTheBitsOfEachChannelAlone)
             ASSERT_EQ (buffer.getSample (c, i), single.getSample (0, i)) << c << " " << i;
     }
 }
+
+TEST (PreciseHighPass, CascadeGivesTheBitsOfFirstGainThenSecond)
+{
+    const auto spec = qt::spec (48000.0, 256);
+    crvl::dsp::PreciseHighPass first, second, first_alone, second_alone;
+    first.frequency = first_alone.frequency = 5.0;
+    first.offset = first_alone.offset = 0.38f;
+    second.frequency = second_alone.frequency = 15.0;
+
+    for (auto* filter : { &first, &second, &first_alone, &second_alone })
+        filter->prepare (spec);
+
+    juce::Random random (5);
+    for (const int n : { 256, 0, 1, 97 })
+    {
+        juce::AudioBuffer<float> together (2, n), apart (2, n);
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < n; ++i)
+                together.setSample (c, i, random.nextFloat());
+        apart.makeCopyOf (together);
+
+        juce::dsp::AudioBlock<float> together_block (together), apart_block (apart);
+        crvl::dsp::PreciseHighPass::process_cascade (first, 0.7f, second, juce::dsp::ProcessContextReplacing<float> (together_block));
+        first_alone.process (juce::dsp::ProcessContextReplacing<float> (apart_block));
+        apart_block.multiplyBy (0.7f);
+        second_alone.process (juce::dsp::ProcessContextReplacing<float> (apart_block));
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ (together.getSample (c, i), apart.getSample (c, i)) << n << " " << c << " " << i;
+    }
+}
