@@ -177,7 +177,7 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
     distortion.type = rounded (index::distortion_type);
     distortion.drive = raw (index::distortion_drive) * 0.01f;
-    master_gain.setGainLinear (decibels_to_gain (raw (index::master_amp)));
+    master_gain.setGainLinear (gain_of (index::master_amp));
     dry_wet.setTargetValue (raw (index::master_dry_wet) * 0.01f);
 
     // A settled master gain is one factor, so the distortion's high-pass, the gain and the
@@ -198,9 +198,14 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     mix_dry_wet (buffer, num_samples);
 }
 
+float QuorvaneAudioProcessor::gain_of (int index) noexcept
+{
+    return gains_by_index[(size_t) index].get (raw (index), decibels_to_gain);
+}
+
 void QuorvaneAudioProcessor::update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept
 {
-    envelope.gain = decibels_to_gain (raw (first_index));
+    envelope.gain = gain_of (first_index);
     envelope.attack = raw (first_index + 1) * envelope.sample_rate * 0.001f;
     envelope.release = raw (first_index + 2) * envelope.sample_rate * 0.001f;
 }
@@ -242,7 +247,7 @@ void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept
 
     delay.feedback = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
     delay.set_damping_frequency (raw (first + 2));
-    delay.output_gain.setGainLinear (decibels_to_gain (raw (first + 3)));
+    delay.output_gain.setGainLinear (gain_of (first + 3));
 }
 
 void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept

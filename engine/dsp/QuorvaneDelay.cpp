@@ -89,7 +89,10 @@ void QuorvaneDelay<SampleType>::set_damping_frequency (SampleType cutoff_hz) noe
     const auto stable_cutoff = juce::jmin (cutoff_hz, SampleType (0.49) * sample_rate);
 
     // Written into the existing coefficient objects: making new ones would allocate.
-    const auto damping = juce::dsp::IIR::ArrayCoefficients<SampleType>::makeFirstOrderLowPass (sample_rate, stable_cutoff);
+    const auto damping = damping_coefficients.get ({ sample_rate, stable_cutoff }, [] (const std::array<SampleType, 2>& rate_and_cutoff)
+    {
+        return juce::dsp::IIR::ArrayCoefficients<SampleType>::makeFirstOrderLowPass (rate_and_cutoff[0], rate_and_cutoff[1]);
+    });
 
     for (auto& filter : damping_filters)
         *filter.coefficients = damping;

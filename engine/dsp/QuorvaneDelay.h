@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecentResult.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
@@ -91,6 +93,9 @@ private:
     // for reading four values at once.
     std::array<SampleType, saturation_points + 1> saturation_entries {};
     SampleType saturation_scaler = 0, saturation_offset = 0;
+
+    // The damping coefficients for the last cutoff and rate they were made for.
+    RecentResult<std::array<SampleType, 2>, std::array<SampleType, 4>> damping_coefficients;
 
     // The output gain of each sample of the block, for a second delay that takes in this one's output.
     juce::AudioBuffer<SampleType> gain_ramp;

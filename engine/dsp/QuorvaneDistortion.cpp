@@ -20,6 +20,9 @@ void QuorvaneDistortion::init_engines()
     drive_ranges[1] = juce::NormalisableRange<float> (1.0f, 9.0f, 0.01f, 0.5f);
     drive_ranges[2] = juce::NormalisableRange<float> (1.0f, 20.0f, 0.1f, 0.5f);
     drive_ranges[3] = juce::NormalisableRange<float> (1.0f, 20.0f, 0.1f, 0.5f);
+
+    for (auto& gain : gains_at_drive)
+        gain.forget();
 }
 
 void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
@@ -48,16 +51,23 @@ void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
     }
 }
 
-void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept
+QuorvaneDistortion::Engine& QuorvaneDistortion::engine_at_drive() noexcept
 {
     // "distortion_type" is a four-way choice, so type always names an engine.
     jassert (type >= 0 && type < static_cast<int> (engines.size()));
 
     const auto index = static_cast<size_t> (type);
     auto& engine = engines[index];
+    const auto& range = drive_ranges[index];
 
     // The gain ramp is 0 s: the gain jumps to g.
-    engine.get<gain_stage>().setGainLinear (drive_ranges[index].convertFrom0to1 (drive));
+    engine.get<gain_stage>().setGainLinear (gains_at_drive[index].get (drive, [&range] (float d) { return range.convertFrom0to1 (d); }));
+    return engine;
+}
+
+void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept
+{
+    auto& engine = engine_at_drive();
 
     // An empty block still sets the gain, but processes nothing: the chain's state could
     // not change (its filters snapped their states at the end of the last block).
@@ -78,9 +88,7 @@ void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float
         return;
     }
 
-    const auto index = static_cast<size_t> (type);
-    auto& engine = engines[index];
-    engine.get<gain_stage>().setGainLinear (drive_ranges[index].convertFrom0to1 (drive));
+    auto& engine = engine_at_drive();
     engine.get<gain_stage>().process (context);
     engine.get<bias_stage>().process (context);
     engine.get<shaper_stage>().process (context);

@@ -2,6 +2,7 @@
 
 #include "BlockShaper.h"
 #include "PreciseHighPass.h"
+#include "RecentResult.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -62,5 +63,10 @@ public:
     std::array<juce::NormalisableRange<float>, 4> drive_ranges;
 
 private:
+    /** Sets the selected engine's gain from its drive range at `drive`; gives the engine. */
+    Engine& engine_at_drive() noexcept;
+
+    std::array<crvl::dsp::RecentResult<float, float>, 4> gains_at_drive;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorvaneDistortion)
 };

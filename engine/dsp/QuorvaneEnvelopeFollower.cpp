@@ -67,8 +67,8 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
 
         // In double: at a long release and a high rate the coefficient lies within 1e-5
         // of 1, where a float would keep two digits of 1 - k.
-        attack_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.attack));
-        release_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.release));
+        attack_coefficients[f] = follower.attack_coefficient();
+        release_coefficients[f] = follower.release_coefficient();
         gains[f] = follower.gain;
         envelopes[f] = follower.envelope;
         levels[f] = follower.output.getWritePointer (0);
@@ -149,6 +149,16 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
     }
 }
 } // namespace
+
+double QuorvaneEnvelopeFollower::attack_coefficient() noexcept
+{
+    return attack_coefficients.get (attack, [] (float time) { return std::exp (-1.0 / static_cast<double> (time)); });
+}
+
+double QuorvaneEnvelopeFollower::release_coefficient() noexcept
+{
+    return release_coefficients.get (release, [] (float time) { return std::exp (-1.0 / static_cast<double> (time)); });
+}
 
 void QuorvaneEnvelopeFollower::process (juce::AudioBuffer<float>& input, int num_samples) noexcept
 {
