@@ -109,9 +109,10 @@ SampleType QuorvaneDelay<SampleType>::saturate (SampleType value) const noexcept
 
     // Within half a table step of 0 the table's index, 511.5 + 102.3 x in float, drops
     // the low bits of x, so a fading echo settles on a step of that coarse grid and
-    // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on to 0.
+    // repeats for ever. There tanh is x - x^3 / 3 to float precision, which fades on, and
+    // 200 dB below full scale, far under any converter's floor, the echo ends in zeros.
     if (std::abs (value) < saturation_half_step)
-        return value - value * value * value / SampleType (3);
+        return std::abs (value) < saturation_inaudible ? SampleType (0) : value - value * value * value / SampleType (3);
 
     return saturation.processSample (value);
 }
@@ -458,6 +459,7 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
         const auto lowest = _mm_set1_ps (-saturation_limit), highest = _mm_set1_ps (saturation_limit);
         const auto scaler = _mm_set1_ps (first.saturation_scaler), offset = _mm_set1_ps (first.saturation_offset);
         const auto half_step = _mm_set1_ps (saturation_half_step), three = _mm_set1_ps (3.0f);
+        const auto inaudible = _mm_set1_ps (saturation_inaudible);
         const auto sign_bit = _mm_set1_ps (-0.0f);
         auto v_states = _mm_load_ps (states.data());
         alignas (16) std::int32_t indices[4];
@@ -488,8 +490,10 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
             value = _mm_and_ps (value, _mm_cmpord_ps (value, value)); // a NaN is written as silence
 
             // Near 0, tanh's own series, as saturate takes it.
-            const auto near_zero = _mm_cmplt_ps (_mm_andnot_ps (sign_bit, value), half_step);
-            const auto series = _mm_sub_ps (value, _mm_div_ps (_mm_mul_ps (_mm_mul_ps (value, value), value), three));
+            const auto magnitude = _mm_andnot_ps (sign_bit, value);
+            const auto near_zero = _mm_cmplt_ps (magnitude, half_step);
+            const auto series = _mm_andnot_ps (_mm_cmplt_ps (magnitude, inaudible),
+                                               _mm_sub_ps (value, _mm_div_ps (_mm_mul_ps (_mm_mul_ps (value, value), value), three)));
             const auto clamped = _mm_min_ps (_mm_max_ps (value, lowest), highest);
 
             const auto index = _mm_add_ps (_mm_mul_ps (scaler, clamped), offset);

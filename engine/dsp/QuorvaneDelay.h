@@ -75,6 +75,9 @@ public:
         index drops the low bits of a value so small. */
     static constexpr SampleType saturation_half_step = saturation_limit / static_cast<SampleType> (saturation_points - 1);
 
+    /** Below this (200 dB under full scale) the line is written 0: a fading echo ends in zeros. */
+    static constexpr SampleType saturation_inaudible = static_cast<SampleType> (1.0e-10);
+
     /** Ramp of output_gain, the 60 ms of every gain ramp of the plug-in. */
     static constexpr double output_gain_ramp_seconds = 0.06;
 

