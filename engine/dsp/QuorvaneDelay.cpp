@@ -164,8 +164,10 @@ SampleType QuorvaneDelay<SampleType>::begin_block (int num_samples) noexcept
     // undefined, or an endless wrap loop. It is limited as the modulated clamp limits an
     // infinity: +inf gives L - 1, -inf and NaN give 1. Finite times are untouched.
     for (int i = 0; i < num_samples; ++i)
-        if (! std::isfinite (times[i]))
-            times[i] = times[i] > 0 ? longest : SampleType (1);
+    {
+        const auto time = times[i];
+        times[i] = std::isfinite (time) ? time : (time > 0 ? longest : SampleType (1));
+    }
 
     // The feedback is one value per block, like every other per-block setting: the
     // source's first sample stands for the block.
