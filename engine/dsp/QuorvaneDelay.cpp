@@ -491,11 +491,8 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
             auto value = _mm_add_ps (_mm_mul_ps (damped, v_feedback), input);
             value = _mm_and_ps (value, _mm_cmpord_ps (value, value)); // a NaN is written as silence
 
-            // Near 0, tanh's own series, as saturate takes it.
             const auto magnitude = _mm_andnot_ps (sign_bit, value);
             const auto near_zero = _mm_cmplt_ps (magnitude, half_step);
-            const auto series = _mm_andnot_ps (_mm_cmplt_ps (magnitude, inaudible),
-                                               _mm_sub_ps (value, _mm_div_ps (_mm_mul_ps (_mm_mul_ps (value, value), value), three)));
             const auto clamped = _mm_min_ps (_mm_max_ps (value, lowest), highest);
 
             const auto index = _mm_add_ps (_mm_mul_ps (scaler, clamped), offset);
@@ -506,7 +503,18 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
             const auto at = _mm_setr_ps (table[indices[0]], table[indices[1]], table[indices[2]], table[indices[3]]);
             const auto after = _mm_setr_ps (table[indices[0] + 1], table[indices[1] + 1], table[indices[2] + 1], table[indices[3] + 1]);
             const auto looked_up = _mm_add_ps (at, _mm_mul_ps (fraction, _mm_sub_ps (after, at)));
-            _mm_store_ps (written, _mm_or_ps (_mm_and_ps (near_zero, series), _mm_andnot_ps (near_zero, looked_up)));
+            auto saturated = looked_up;
+
+            // Near 0, tanh's own series, as saturate takes it; worked out only when a lane
+            // needs it, since its division is the dearest step here.
+            if (_mm_movemask_ps (near_zero) != 0)
+            {
+                const auto series = _mm_andnot_ps (_mm_cmplt_ps (magnitude, inaudible),
+                                                   _mm_sub_ps (value, _mm_div_ps (_mm_mul_ps (_mm_mul_ps (value, value), value), three)));
+                saturated = _mm_or_ps (_mm_and_ps (near_zero, series), _mm_andnot_ps (near_zero, looked_up));
+            }
+
+            _mm_store_ps (written, saturated);
             _mm_store_ps (delayed, y);
 
             lines[0][first_write] = written[0];
