@@ -293,13 +293,9 @@ void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int 
     auto s2 = juce::dsp::AudioBlock<float> (scratch_buffer_2).getSubBlock (0, (size_t) num_samples);
 
     // Both delays run in every routing, so a line not heard keeps building its tail. They
-    // run side by side, each on its own block, or the second on the first's output.
-    const auto run_on_copies = [&]
-    {
-        s1.copyFrom (wet);
-        s2.copyFrom (wet);
-        Delay::process_side_by_side (delay1, s1, delay2, s2, false);
-    };
+    // run side by side, each on the wet block or a copy of it, or the second on the
+    // first's output; a copy is taken in the same pass.
+    const auto run_on_copies = [&] { Delay::process_side_by_side (delay1, s1, delay2, s2, false, wet); };
 
     switch (mix_mode)
     {
@@ -314,12 +310,10 @@ void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int 
             Delay::process_side_by_side (delay2, wet, delay1, wet, true);
             break;
         case 3: // solo 1
-            s2.copyFrom (wet);
-            Delay::process_side_by_side (delay1, wet, delay2, s2, false);
+            Delay::process_side_by_side (delay1, wet, delay2, s2, false, wet);
             break;
         case 4: // solo 2
-            s1.copyFrom (wet);
-            Delay::process_side_by_side (delay1, s1, delay2, wet, false);
+            Delay::process_side_by_side (delay1, s1, delay2, wet, false, wet);
             break;
         case 5: // stereo split
             run_on_copies();

@@ -372,7 +372,7 @@ bool QuorvaneDelay<SampleType>::can_run_side_by_side (const juce::dsp::AudioBloc
 template <typename SampleType>
 void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce::dsp::AudioBlock<SampleType> first_block,
                                                       QuorvaneDelay& second, juce::dsp::AudioBlock<SampleType> second_block,
-                                                      bool second_follows_first) noexcept
+                                                      bool second_follows_first, juce::dsp::AudioBlock<SampleType> input) noexcept
 {
     using Context = juce::dsp::ProcessContextReplacing<SampleType>;
     const auto num_samples = static_cast<int> (first_block.getNumSamples());
@@ -386,17 +386,30 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
     constexpr bool has_four_lanes = false;
    #endif
 
-    if constexpr (! has_four_lanes)
+    const bool shared_input = input.getNumChannels() > 0;
+    jassert (! (shared_input && second_follows_first));
+
+    // One after the other, each on its own block, which first takes a copy of the input.
+    const auto one_after_the_other = [&]
     {
+        for (auto* block : { &first_block, &second_block })
+            if (shared_input && block->getChannelPointer (0) != input.getChannelPointer (0))
+                block->copyFrom (input);
+
         first.process (Context (first_block));
         second.process (Context (second_block));
+    };
+
+    if constexpr (! has_four_lanes)
+    {
+        one_after_the_other();
     }
     else
     {
-        if (num_samples == 0 || ! first.can_run_side_by_side (first_block) || ! second.can_run_side_by_side (second_block))
+        if (num_samples == 0 || ! first.can_run_side_by_side (first_block) || ! second.can_run_side_by_side (second_block)
+            || (shared_input && input.getNumChannels() != 2))
         {
-            first.process (Context (first_block));
-            second.process (Context (second_block));
+            one_after_the_other();
             return;
         }
 
@@ -406,6 +419,7 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
         // Lanes: first delay left, right, second delay left, right.
         std::array<QuorvaneDelay*, 4> owners { &first, &first, &second, &second };
         std::array<float*, 4> lines, outputs;
+        std::array<const float*, 4> inputs;
         alignas (16) std::array<float, 4> b0, b1, a1, states;
 
         for (size_t k = 0; k < 4; ++k)
@@ -415,6 +429,7 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
             const auto* c = filter.coefficients->getRawCoefficients();
             lines[k] = owners[k]->delay_line.getWritePointer (static_cast<int> (channel));
             outputs[k] = (k < 2 ? first_block : second_block).getChannelPointer (channel);
+            inputs[k] = shared_input ? input.getChannelPointer (channel) : outputs[k];
             b0[k] = c[0];
             b1[k] = c[1];
             a1[k] = c[2];
@@ -483,12 +498,12 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
             const auto damped = _mm_add_ps (_mm_mul_ps (v_b0, y), v_states);
             v_states = _mm_sub_ps (_mm_mul_ps (v_b1, y), _mm_mul_ps (v_a1, damped));
 
-            auto input = _mm_setr_ps (outputs[0][i], outputs[1][i], outputs[2][i], outputs[3][i]);
+            auto x = _mm_setr_ps (inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]);
 
             if (second_follows_first)
-                input = _mm_movelh_ps (input, _mm_mul_ps (y, _mm_set1_ps (first_gains[i])));
+                x = _mm_movelh_ps (x, _mm_mul_ps (y, _mm_set1_ps (first_gains[i])));
 
-            auto value = _mm_add_ps (_mm_mul_ps (damped, v_feedback), input);
+            auto value = _mm_add_ps (_mm_mul_ps (damped, v_feedback), x);
             value = _mm_and_ps (value, _mm_cmpord_ps (value, value)); // a NaN is written as silence
 
             const auto magnitude = _mm_andnot_ps (sign_bit, value);

@@ -33,12 +33,14 @@ public:
     /** Runs two delays on their blocks (two channels each) in one pass, their four channel
         recurrences side by side, with results bit for bit those of first.process and then
         second.process. With second_follows_first, both blocks are the same and the second
-        delay takes in the first's output (after its gain), as in a serial routing. A
-        layout that cannot share the pass (other channel counts, channels at different
-        write positions) runs the two one after the other. */
+        delay takes in the first's output (after its gain), as in a serial routing. With an
+        input block, both delays take that in instead of their own block's content, as if
+        it had been copied into each first (it may be one of them). A layout that cannot
+        share the pass (other channel counts, channels at different write positions) runs
+        the two one after the other. */
     static void process_side_by_side (QuorvaneDelay& first, juce::dsp::AudioBlock<SampleType> first_block,
                                       QuorvaneDelay& second, juce::dsp::AudioBlock<SampleType> second_block,
-                                      bool second_follows_first) noexcept;
+                                      bool second_follows_first, juce::dsp::AudioBlock<SampleType> input = {}) noexcept;
 
     /** Damps the feedback path of every channel with a first-order low-pass at cutoff_hz
         for the prepared rate. Allocates nothing; the filter states carry on. */

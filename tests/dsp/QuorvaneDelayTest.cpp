@@ -456,10 +456,11 @@ TEST (QuorvaneDelay, SideBySideGivesTheBitsOfOneDelayAfterTheOther)
     // Two delays at different times, dampings, feedbacks, modulations and ramping gains, on
     // noise with hot, tiny and NaN samples, in blocks of changing length (0 and 1 included);
     // run side by side and one after the other, every output and line bit must agree.
-    struct Case { const char* name; bool chained, apart, short_times; };
+    struct Case { const char* name; bool chained, apart, short_times, shared_input; };
     const Case cases[] {
-        { "independent", false, false, false }, { "chained", true, false, false },
-        { "chained, one-sample times", true, false, true }, { "apart write positions", false, true, false },
+        { "independent", false, false, false, false }, { "chained", true, false, false, false },
+        { "chained, one-sample times", true, false, true, false }, { "apart write positions", false, true, false, false },
+        { "one input for both", false, false, false, true }, { "one input, apart write positions", false, true, false, true },
     };
 
     std::vector<float> sine (600), ramp (600);
@@ -509,7 +510,14 @@ TEST (QuorvaneDelay, SideBySideGivesTheBitsOfOneDelayAfterTheOther)
             auto block_b = juce::dsp::AudioBlock<float> (b), block_b2 = juce::dsp::AudioBlock<float> (b2);
             using Context = juce::dsp::ProcessContextReplacing<float>;
 
-            Delay::process_side_by_side (delays[0], block_a, delays[1], c.chained ? block_a : block_a2, c.chained);
+            // With one input for both, the side-by-side blocks start out holding something else.
+            Buffer shared (a);
+            if (c.shared_input)
+                for (auto* buffer : { &a, &a2 })
+                    buffer->applyGain (-3.0f);
+
+            Delay::process_side_by_side (delays[0], block_a, delays[1], c.chained ? block_a : block_a2, c.chained,
+                                         c.shared_input ? juce::dsp::AudioBlock<float> (shared) : juce::dsp::AudioBlock<float> {});
             delays[2].process (Context (block_b));
             delays[3].process (Context (c.chained ? block_b : block_b2));
 
