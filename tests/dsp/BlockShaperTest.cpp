@@ -2,6 +2,8 @@
 
 #include "DspTestSupport.h"
 
+#include <hwy/targets.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -35,20 +37,29 @@ TEST (BlockShaper, EachKnownShapeStaysWithinAFewUnitsInTheLastPlaceOfTheLibrary)
         inputs.push_back (-60.0f + 120.0f * static_cast<float> (i) / 12006.0f);
     inputs.insert (inputs.end(), { -1.0f, 1.0f, 0.0f, -0.0f, 1.0e-30f, 0.4f, 0.2f });
 
-    for (const auto& c : cases)
+    // Every instruction set compiled in that this processor has, not only the widest.
+    for (const auto target : hwy::SupportedAndGeneratedTargets())
     {
-        SCOPED_TRACE (c.name);
-        auto values = inputs;
-        Shaper::apply (c.function, values.data(), values.size());
+        SCOPED_TRACE (hwy::TargetName (target));
+        hwy::SetSupportedTargetsForTest (target);
 
-        for (size_t i = 0; i < values.size(); ++i)
+        for (const auto& c : cases)
         {
-            const auto x = inputs[i];
-            const auto expected = c.reference (x);
-            const auto scale = std::max ({ 1.0f, std::abs (expected), c.cubic ? std::abs (x * x * x) / 6.0f : 0.0f });
-            ASSERT_LE (std::abs (values[i] - expected), c.tolerance * scale) << x;
+            SCOPED_TRACE (c.name);
+            auto values = inputs;
+            Shaper::apply (c.function, values.data(), values.size());
+
+            for (size_t i = 0; i < values.size(); ++i)
+            {
+                const auto x = inputs[i];
+                const auto expected = c.reference (x);
+                const auto scale = std::max ({ 1.0f, std::abs (expected), c.cubic ? std::abs (x * x * x) / 6.0f : 0.0f });
+                ASSERT_LE (std::abs (values[i] - expected), c.tolerance * scale) << x;
+            }
         }
     }
+
+    hwy::SetSupportedTargetsForTest (0);
 }
 
 TEST (BlockShaper, SinBeyondItsVectorRangeAndNotANumberGoThroughTheLibrary)
