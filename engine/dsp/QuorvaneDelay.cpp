@@ -450,7 +450,7 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
 
         const auto* first_times = first.delay_times.getReadPointer (0);
         const auto* second_times = second.delay_times.getReadPointer (0);
-        const auto* table = first.saturation_entries.data();
+        const auto* table = first.saturation_entries.data(); // every delay builds the same table
         const int first_length = first.delay_line.getNumSamples(), second_length = second.delay_line.getNumSamples();
         int first_write = first.write_positions[0], second_write = second.write_positions[0];
 
