@@ -46,7 +46,8 @@ HWY_INLINE V shape_vector (D d, int shape, V x)
     }
 }
 
-void ShapeBlock (int shape, float* HWY_RESTRICT values, size_t n)
+// Internal to this file: the dispatch below takes their addresses.
+static void ShapeBlock (int shape, float* HWY_RESTRICT values, size_t n)
 {
     const hn::ScalableTag<float> d;
     const size_t lanes = hn::Lanes (d);
@@ -70,7 +71,7 @@ void ShapeBlock (int shape, float* HWY_RESTRICT values, size_t n)
     }
 }
 
-float LargestMagnitude (const float* HWY_RESTRICT values, size_t n)
+static float LargestMagnitude (const float* HWY_RESTRICT values, size_t n)
 {
     const hn::ScalableTag<float> d;
     const size_t lanes = hn::Lanes (d);
@@ -108,7 +109,7 @@ struct Kernels
     float (*largest_magnitude) (const float*, size_t);
 };
 
-// Each instruction set compiled in, widest first, with the features its code may use
+// Each instruction set compiled in above the baseline, widest first, with the features its code may use
 // (Highway's own list for the set); scalar code runs anywhere.
 bool has_f16c() noexcept
 {
@@ -137,7 +138,8 @@ struct Available
         if (__builtin_cpu_supports ("ssse3"))
             kernels[count++] = { "SSSE3", N_SSSE3::ShapeBlock, N_SSSE3::LargestMagnitude };
        #endif
-        kernels[count++] = { "SCALAR", N_SCALAR::ShapeBlock, N_SCALAR::LargestMagnitude };
+        // The compiler's baseline set: one lane at a time (or Highway's portable emulation).
+        kernels[count++] = { "SCALAR", HWY_NAMESPACE::ShapeBlock, HWY_NAMESPACE::LargestMagnitude };
     }
 
     Kernels kernels[4] {};
