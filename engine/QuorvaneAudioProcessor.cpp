@@ -140,9 +140,9 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     {
         auto* samples = buffer.getWritePointer (channel);
 
+        // Written back whatever it holds: a select without a branch, which vectorises.
         for (int i = 0; i < num_samples; ++i)
-            if (! std::isfinite (samples[i]))
-                samples[i] = 0.0f;
+            samples[i] = std::isfinite (samples[i]) ? samples[i] : 0.0f;
     }
 
     for (int channel = 0; channel < num_channels; ++channel)
@@ -178,19 +178,35 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
     distortion.type = rounded (index::distortion_type);
     distortion.drive = raw (index::distortion_drive) * 0.01f;
-    distortion.process (juce::dsp::ProcessContextReplacing<float> (wet));
-
-    master_gain.setGainLinear (decibels_to_gain (raw (index::master_amp)));
+    master_gain.setGainLinear (gain_of (index::master_amp));
     dry_wet.setTargetValue (raw (index::master_dry_wet) * 0.01f);
-    master_gain.process (juce::dsp::ProcessContextReplacing<float> (wet));
-    output_high_pass.process (juce::dsp::ProcessContextReplacing<float> (wet));
+
+    // A settled master gain is one factor, so the distortion's high-pass, the gain and the
+    // output high-pass run as one pass.
+    const juce::dsp::ProcessContextReplacing<float> context (wet);
+
+    if (master_gain.isSmoothing())
+    {
+        distortion.process (context);
+        master_gain.process (context);
+        output_high_pass.process (context);
+    }
+    else
+    {
+        distortion.process (context, master_gain.getGainLinear(), output_high_pass);
+    }
 
     mix_dry_wet (buffer, num_samples);
 }
 
+float QuorvaneAudioProcessor::gain_of (int index) noexcept
+{
+    return gains_by_index[(size_t) index].get (raw (index), decibels_to_gain);
+}
+
 void QuorvaneAudioProcessor::update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept
 {
-    envelope.gain = decibels_to_gain (raw (first_index));
+    envelope.gain = gain_of (first_index);
     envelope.attack = raw (first_index + 1) * envelope.sample_rate * 0.001f;
     envelope.release = raw (first_index + 2) * envelope.sample_rate * 0.001f;
 }
@@ -232,7 +248,7 @@ void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept
 
     delay.feedback = juce::jlimit (0.0f, 1.0f, raw (first + 1) * 0.01f);
     delay.set_damping_frequency (raw (first + 2));
-    delay.output_gain.setGainLinear (decibels_to_gain (raw (first + 3)));
+    delay.output_gain.setGainLinear (gain_of (first + 3));
 }
 
 void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept
@@ -272,19 +288,15 @@ void QuorvaneAudioProcessor::poll_delay_mod_params (int delay_index) noexcept
 
 void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept
 {
-    using Context = juce::dsp::ProcessContextReplacing<float>;
+    using Delay = crvl::dsp::QuorvaneDelay<float>;
 
     auto s1 = juce::dsp::AudioBlock<float> (scratch_buffer_1).getSubBlock (0, (size_t) num_samples);
     auto s2 = juce::dsp::AudioBlock<float> (scratch_buffer_2).getSubBlock (0, (size_t) num_samples);
 
-    // Both delays run in every routing, so a line not heard keeps building its tail.
-    const auto run_on_copies = [&]
-    {
-        s1.copyFrom (wet);
-        s2.copyFrom (wet);
-        delay1.process (Context (s1));
-        delay2.process (Context (s2));
-    };
+    // Both delays run in every routing, so a line not heard keeps building its tail. They
+    // run side by side, each on the wet block or a copy of it, or the second on the
+    // first's output; a copy is taken in the same pass.
+    const auto run_on_copies = [&] { Delay::process_side_by_side (delay1, s1, delay2, s2, false, wet); };
 
     switch (mix_mode)
     {
@@ -293,22 +305,16 @@ void QuorvaneAudioProcessor::run_routing (juce::dsp::AudioBlock<float> wet, int 
             wet.replaceWithSumOf (s1, s2).multiplyBy (0.5f);
             break;
         case 1: // serial
-            delay1.process (Context (wet));
-            delay2.process (Context (wet));
+            Delay::process_side_by_side (delay1, wet, delay2, wet, true);
             break;
         case 2: // reverse serial
-            delay2.process (Context (wet));
-            delay1.process (Context (wet));
+            Delay::process_side_by_side (delay2, wet, delay1, wet, true);
             break;
         case 3: // solo 1
-            s2.copyFrom (wet);
-            delay2.process (Context (s2));
-            delay1.process (Context (wet));
+            Delay::process_side_by_side (delay1, wet, delay2, s2, false, wet);
             break;
         case 4: // solo 2
-            s1.copyFrom (wet);
-            delay1.process (Context (s1));
-            delay2.process (Context (wet));
+            Delay::process_side_by_side (delay1, s1, delay2, wet, false, wet);
             break;
         case 5: // stereo split
             run_on_copies();

@@ -6,6 +6,7 @@
 #include "QuorvaneEnvelopeFollower.h"
 #include "QuorvaneLFO.h"
 #include "QuorvaneParameters.h"
+#include "RecentResult.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
@@ -54,9 +55,12 @@ public:
     juce::AudioProcessorValueTreeState parameter_state;
 
 private:
+    friend struct ShapingByLibrary; // the golden renders' reference swaps the shaping functions
+
     void poll_delay_mod_params (int delay_index) noexcept;
     float raw (int index) const noexcept { return parameter_values[(size_t) index]->load (std::memory_order_relaxed); }
     int rounded (int index) const noexcept { return juce::roundToInt (raw (index)); }
+    float gain_of (int index) noexcept; // a level parameter in decibels as a linear gain
     void update_delay (int delay_index) noexcept;
     void update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept;
     void update_lfo (QuorvaneLFO& lfo, int first_index) noexcept;
@@ -66,6 +70,7 @@ private:
 
     // Raw value of each parameter by index; the audio thread's only way in.
     std::vector<std::atomic<float>*> parameter_values;
+    std::array<crvl::dsp::RecentResult<float, float>, QuorvaneParameters::num_parameters> gains_by_index;
 
     // Signal path: audio thread only, sized by prepareToPlay.
     crvl::dsp::QuorvaneDelay<float> delay1, delay2;

@@ -6,6 +6,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config
   juce-modules-source juce-tools
   libgtest-dev googletest libbenchmark-dev
+  libhwy-dev
   fonts-roboto-unhinted
   clang libclang-rt-14-dev
   xvfb xauth libx11-dev libxtst-dev

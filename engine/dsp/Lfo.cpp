@@ -45,6 +45,16 @@ Lfo<SampleType>::Lfo()
         tables.push_back (std::make_unique<juce::dsp::LookupTable<SampleType>> (
             [generator, point_after] (size_t i) { return static_cast<SampleType> (point_after (generator, i)); },
             table_points + 1));
+
+    // A whole index reads its entry exactly (its neighbour weighted by 0); the last entry
+    // repeats the one before, as the tables' own guard does.
+    for (const auto& table : tables)
+    {
+        for (size_t i = 0; i <= table_points; ++i)
+            flat_entries.push_back (table->getUnchecked (static_cast<SampleType> (i)));
+
+        flat_entries.push_back (flat_entries.back());
+    }
 }
 
 template <typename SampleType>
@@ -92,10 +102,21 @@ template <typename SampleType>
 void Lfo<SampleType>::read_block (int shape, const SampleType* phases, SampleType* __restrict destination,
                                   int num_samples) const noexcept
 {
-    // Here rather than a call per sample: read() inlines, and with the destination marked
-    // as aliasing nothing, the table and the range are looked up once per block.
+    jassert (shape >= 0 && shape < num_table_shapes);
+
+    // read()'s steps without a branch: the range's 0 + 1024 x clamp (phase, 0, 1), the end
+    // of the cycle for a phase of 1 or more (or NaN), then the table's interpolation.
+    const auto* entries = flat_entries.data() + static_cast<size_t> (shape) * entries_per_table;
+    const auto end = static_cast<SampleType> (table_points);
+
     for (int i = 0; i < num_samples; ++i)
-        destination[i] = read (shape, phases[i]);
+    {
+        const auto p = phases[i];
+        const auto index = p < SampleType (1) ? SampleType (0) + end * (p < SampleType (0) ? SampleType (0) : p) : end;
+        const auto whole = static_cast<int> (index);
+        const auto fraction = index - static_cast<SampleType> (whole);
+        destination[i] = entries[whole] + fraction * (entries[whole + 1] - entries[whole]);
+    }
 }
 
 template <typename SampleType>

@@ -54,6 +54,11 @@ public:
     static constexpr size_t table_points = 1024;
 
 private:
+    // Each table's entries 0..table_points and the one after, in one flat copy: a block's
+    // reads then need no range or table object per sample.
+    static constexpr size_t entries_per_table = table_points + 2;
+    std::vector<SampleType> flat_entries;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Lfo)
 };
 

@@ -9,13 +9,9 @@ QuorvaneDistortion::QuorvaneDistortion()
 
 void QuorvaneDistortion::init_engines()
 {
-    // Soft clip: the bare cubic, with no clamp; beyond |x| = sqrt (2) it turns back.
-    float (*const soft_clip) (float) = [] (float x) { return x + ::powf (x, 3.0f) / -6.0f; };
-    // Hard clip: -1 at or below -1, else the smaller of 1 and x.
-    float (*const hard_clip) (float) = [] (float x) { return x <= -1.0f ? -1.0f : juce::jmin (1.0f, x); };
-
-    engines[0].get<shaper_stage>().functionToUse = soft_clip;
-    engines[1].get<shaper_stage>().functionToUse = hard_clip;
+    // Soft clip is the bare cubic, with no clamp: beyond |x| = sqrt (2) it turns back.
+    engines[0].get<shaper_stage>().functionToUse = crvl::dsp::BlockShaper::soft_clip;
+    engines[1].get<shaper_stage>().functionToUse = crvl::dsp::BlockShaper::hard_clip;
     engines[2].get<shaper_stage>().functionToUse = ::tanhf;
     engines[3].get<shaper_stage>().functionToUse = ::sinf;
 
@@ -24,6 +20,9 @@ void QuorvaneDistortion::init_engines()
     drive_ranges[1] = juce::NormalisableRange<float> (1.0f, 9.0f, 0.01f, 0.5f);
     drive_ranges[2] = juce::NormalisableRange<float> (1.0f, 20.0f, 0.1f, 0.5f);
     drive_ranges[3] = juce::NormalisableRange<float> (1.0f, 20.0f, 0.1f, 0.5f);
+
+    for (auto& gain : gains_at_drive)
+        gain.forget();
 }
 
 void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
@@ -42,23 +41,33 @@ void QuorvaneDistortion::prepare (const juce::dsp::ProcessSpec& spec)
         // to settle; a real signal keeps the asymmetry the bias gives it.
         auto& high_pass = engine.get<high_pass_stage>();
         high_pass.frequency = high_pass_hz;
-        high_pass.offset = engine.get<shaper_stage>().functionToUse (biases[i]);
+        // Worked out as a block is, so that it is exactly what silence gives.
+        auto offset = biases[i];
+        crvl::dsp::BlockShaper::apply (engine.get<shaper_stage>().functionToUse, &offset, 1);
+        high_pass.offset = offset;
 
         engine.prepare (spec);
         engine.reset();
     }
 }
 
-void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept
+QuorvaneDistortion::Engine& QuorvaneDistortion::engine_at_drive() noexcept
 {
     // "distortion_type" is a four-way choice, so type always names an engine.
     jassert (type >= 0 && type < static_cast<int> (engines.size()));
 
     const auto index = static_cast<size_t> (type);
     auto& engine = engines[index];
+    const auto& range = drive_ranges[index];
 
     // The gain ramp is 0 s: the gain jumps to g.
-    engine.get<gain_stage>().setGainLinear (drive_ranges[index].convertFrom0to1 (drive));
+    engine.get<gain_stage>().setGainLinear (gains_at_drive[index].get (drive, [&range] (float d) { return range.convertFrom0to1 (d); }));
+    return engine;
+}
+
+void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept
+{
+    auto& engine = engine_at_drive();
 
     // An empty block still sets the gain, but processes nothing: the chain's state could
     // not change (its filters snapped their states at the end of the last block).
@@ -66,4 +75,22 @@ void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float
         return;
 
     engine.process (context);
+}
+
+void QuorvaneDistortion::process (const juce::dsp::ProcessContextReplacing<float>& context, float following_gain,
+                                  crvl::dsp::PreciseHighPass& following) noexcept
+{
+    if (context.getOutputBlock().getNumSamples() == 0)
+    {
+        process (context);
+        context.getOutputBlock().multiplyBy (following_gain);
+        following.process (context);
+        return;
+    }
+
+    auto& engine = engine_at_drive();
+    engine.get<gain_stage>().process (context);
+    engine.get<bias_stage>().process (context);
+    engine.get<shaper_stage>().process (context);
+    crvl::dsp::PreciseHighPass::process_cascade (engine.get<high_pass_stage>(), following_gain, following, context);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "BlockShaper.h"
 #include "PreciseHighPass.h"
+#include "RecentResult.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -17,7 +19,7 @@ public:
     using Engine = juce::dsp::ProcessorChain<
         juce::dsp::Gain<float>,
         juce::dsp::Bias<float>,
-        juce::dsp::WaveShaper<float, float (*) (float)>,
+        crvl::dsp::BlockShaper,
         crvl::dsp::PreciseHighPass>;
 
     /** Indices of the processors inside an engine. */
@@ -50,11 +52,21 @@ public:
         `drive`, from this block on; the other engines keep their state for later. */
     void process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept;
 
+    /** The same as process, then every sample times following_gain, then following's
+        process; the engine's high-pass and the following one run in one pass. */
+    void process (const juce::dsp::ProcessContextReplacing<float>& context, float following_gain,
+                  crvl::dsp::PreciseHighPass& following) noexcept;
+
     int type = 0;       ///< selected engine 0..3: roundToInt of "distortion_type"
     float drive = 0.0f; ///< 0..1: "distortion_drive" % x 0.01
     std::array<Engine, 4> engines;
     std::array<juce::NormalisableRange<float>, 4> drive_ranges;
 
 private:
+    /** Sets the selected engine's gain from its drive range at `drive`; gives the engine. */
+    Engine& engine_at_drive() noexcept;
+
+    std::array<crvl::dsp::RecentResult<float, float>, 4> gains_at_drive;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorvaneDistortion)
 };

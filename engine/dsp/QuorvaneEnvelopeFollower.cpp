@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+ #include <emmintrin.h>
+#endif
+
 void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_block_size, int num_channels)
 {
     const int capacity = crvl::dsp::work_buffer_capacity (maximum_block_size);
@@ -63,8 +67,8 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
 
         // In double: at a long release and a high rate the coefficient lies within 1e-5
         // of 1, where a float would keep two digits of 1 - k.
-        attack_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.attack));
-        release_coefficients[f] = std::exp (-1.0 / static_cast<double> (follower.release));
+        attack_coefficients[f] = follower.attack_coefficient();
+        release_coefficients[f] = follower.release_coefficient();
         gains[f] = follower.gain;
         envelopes[f] = follower.envelope;
         levels[f] = follower.output.getWritePointer (0);
@@ -75,15 +79,50 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
     // Every work buffer holds the same copy of the input: the first one serves all.
     const float* const* channels = followers[0]->work_buffer.getArrayOfReadPointers();
 
-    // Every rounding point below is deliberate: the output is compared bit for bit.
-    for (int i = 0; i < num_samples; ++i)
+    auto mean_of = [channels, num_channels, channel_share] (int i) noexcept
     {
         float sum = 0.0f;
 
         for (int channel = 0; channel < num_channels; ++channel)
             sum += std::abs (channels[channel][i]);
 
-        const float mean = static_cast<float> (static_cast<double> (sum) * channel_share);
+        return static_cast<float> (static_cast<double> (sum) * channel_share);
+    };
+
+   #if defined(__SSE2__)
+    // Two followers in one register each of two floats and two doubles: the same steps,
+    // lane by lane, in about half the instructions.
+    if constexpr (NumFollowers == 2)
+    {
+        const auto attack = _mm_set_pd (attack_coefficients[1], attack_coefficients[0]);
+        const auto release = _mm_set_pd (release_coefficients[1], release_coefficients[0]);
+        const auto gain = _mm_setr_ps (gains[0], gains[1], 0.0f, 0.0f);
+        const auto one = _mm_set1_pd (1.0);
+        auto level = _mm_setr_ps (envelopes[0], envelopes[1], 0.0f, 0.0f);
+
+        for (int i = 0; i < num_samples; ++i)
+        {
+            const auto x = _mm_mul_ps (_mm_set1_ps (mean_of (i)), gain);
+            const auto rising = _mm_castps_pd (_mm_unpacklo_ps (_mm_cmpgt_ps (x, level), _mm_cmpgt_ps (x, level))); // a tie releases
+            const auto k = _mm_or_pd (_mm_and_pd (rising, attack), _mm_andnot_pd (rising, release));
+
+            const auto decayed = _mm_cvtpd_ps (_mm_mul_pd (_mm_cvtps_pd (level), k));
+            level = _mm_cvtpd_ps (_mm_add_pd (_mm_cvtps_pd (decayed), _mm_mul_pd (_mm_cvtps_pd (x), _mm_sub_pd (one, k))));
+
+            _mm_store_ss (levels[0] + i, level);
+            _mm_store_ss (levels[1] + i, _mm_shuffle_ps (level, level, 1));
+        }
+
+        alignas (16) float last[4];
+        _mm_store_ps (last, level);
+        envelopes = { last[0], last[1] };
+    }
+    else
+   #endif
+    // Every rounding point below is deliberate: the output is compared bit for bit.
+    for (int i = 0; i < num_samples; ++i)
+    {
+        const float mean = mean_of (i);
 
         for (size_t f = 0; f < NumFollowers; ++f)
         {
@@ -110,6 +149,16 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
     }
 }
 } // namespace
+
+double QuorvaneEnvelopeFollower::attack_coefficient() noexcept
+{
+    return attack_coefficients.get (attack, [] (float time) { return std::exp (-1.0 / static_cast<double> (time)); });
+}
+
+double QuorvaneEnvelopeFollower::release_coefficient() noexcept
+{
+    return release_coefficients.get (release, [] (float time) { return std::exp (-1.0 / static_cast<double> (time)); });
+}
 
 void QuorvaneEnvelopeFollower::process (juce::AudioBuffer<float>& input, int num_samples) noexcept
 {

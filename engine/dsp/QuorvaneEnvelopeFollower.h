@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecentResult.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 /** Follows the level of the dry input and gives it as a modulation source:
@@ -33,6 +35,13 @@ public:
     float sample_rate = 44100.0f;         ///< Hz, set by prepare; the owner converts ms with it
     float envelope = 0.0f;                ///< smoothed level, carried across blocks
 
+    /** exp (-1 / attack) and exp (-1 / release), in double, worked out again only when the
+        time constant changes. */
+    double attack_coefficient() noexcept;
+    double release_coefficient() noexcept;
+
 private:
+    crvl::dsp::RecentResult<float, double> attack_coefficients, release_coefficients;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorvaneEnvelopeFollower)
 };

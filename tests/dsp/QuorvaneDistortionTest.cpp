@@ -77,7 +77,8 @@ TEST (QuorvaneDistortion, EachEngineShapesGainedAndBiasedInputThroughItsFunction
         QuorvaneDistortion distortion;
         distortion.prepare (qt::spec (48000.0, 64));
         const auto out = run (distortion, c.type, c.drive, constant (c.input, 1));
-        EXPECT_FLOAT_EQ (out.getSample (0, 0), first_output (distortion, c.type, c.shaped));
+        // The shapes are evaluated in SIMD, within a few units in the last place of the library.
+        EXPECT_NEAR (out.getSample (0, 0), first_output (distortion, c.type, c.shaped), 1.0e-6f);
         EXPECT_EQ (out.getSample (1, 0), out.getSample (0, 0));
     }
 

@@ -7,8 +7,6 @@
 
 namespace
 {
-constexpr double sample_rate = 48000.0;
-constexpr int block_size = 512;
 
 // Both delays' time and feedback swept at full depth, serial, overdrive at full drive.
 void set_worst_case (QuorvaneAudioProcessor& processor)
@@ -28,8 +26,12 @@ void set_worst_case (QuorvaneAudioProcessor& processor)
         set_parameter (processor, id, 100.0f);
 }
 
+// Arguments: block size, sample rate in kHz.
 void run_process_block (benchmark::State& state, bool worst_case)
 {
+    const auto block_size = (int) state.range (0);
+    const auto sample_rate = 1000.0 * (double) state.range (1);
+
     ensure_runtime();
     QuorvaneAudioProcessor processor;
     processor.setPlayConfigDetails (2, 2, sample_rate, block_size);
@@ -37,7 +39,7 @@ void run_process_block (benchmark::State& state, bool worst_case)
     if (worst_case)
         set_worst_case (processor);
 
-    constexpr int noise_length = 64 * block_size;
+    const int noise_length = 64 * block_size;
     juce::AudioBuffer<float> noise (2, noise_length), buffer (2, block_size);
     juce::Random random (1);
     for (int c = 0; c < 2; ++c)
@@ -58,16 +60,25 @@ void run_process_block (benchmark::State& state, bool worst_case)
         benchmark::DoNotOptimize (buffer.getReadPointer (0));
     }
 
-    // Audio seconds processed per CPU second.
-    const auto audio_seconds = (double) state.iterations() * block_size / sample_rate;
-    state.counters["realtime_factor"] = benchmark::Counter (audio_seconds, benchmark::Counter::kIsRate);
+    // Audio seconds processed per CPU second, and the time per sample frame.
+    const auto frames = (double) state.iterations() * block_size;
+    state.counters["realtime_factor"] = benchmark::Counter (frames / sample_rate, benchmark::Counter::kIsRate);
+    state.counters["ns_per_sample"] = benchmark::Counter (frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The block sizes of live playing, of a typical session and of mixing, at 48 and 96 kHz.
+void block_sizes_and_rates (benchmark::internal::Benchmark* benchmark)
+{
+    for (const auto rate : { 48, 96 })
+        for (const auto block : { 32, 128, 512 })
+            benchmark->Args ({ block, rate });
 }
 } // namespace
 
 static void ProcessBlockDefaults (benchmark::State& state) { run_process_block (state, false); }
 static void ProcessBlockWorstCase (benchmark::State& state) { run_process_block (state, true); }
 
-// Read the "_min" time row: its realtime_factor is the slowest repetition's, so take
-// 512 / 48000 / time instead.
-BENCHMARK (ProcessBlockDefaults)->Unit (benchmark::kMicrosecond)->ComputeStatistics ("min", fastest);
-BENCHMARK (ProcessBlockWorstCase)->Unit (benchmark::kMicrosecond)->ComputeStatistics ("min", fastest);
+// Read the "_min" rows: their realtime_factor is the slowest repetition's, so take
+// block / rate / time instead, or 1e9 / (ns_per_sample x rate).
+BENCHMARK (ProcessBlockDefaults)->Apply (block_sizes_and_rates)->ArgNames ({ "block", "kHz" })->Unit (benchmark::kMicrosecond)->ComputeStatistics ("min", fastest);
+BENCHMARK (ProcessBlockWorstCase)->Apply (block_sizes_and_rates)->ArgNames ({ "block", "kHz" })->Unit (benchmark::kMicrosecond)->ComputeStatistics ("min", fastest);

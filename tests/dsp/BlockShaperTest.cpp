@@ -1,0 +1,79 @@
+#include "BlockShaper.h"
+
+#include "DspTestSupport.h"
+
+#include <hwy/targets.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace
+{
+using Shaper = crvl::dsp::BlockShaper;
+namespace qt = quorvane::test;
+
+float soft_clip_by_library (float x) { return x + qt::runtime::pow (x, 3.0f) / -6.0f; }
+float hard_clip_by_hand (float x) { return x <= -1.0f ? -1.0f : (x < 1.0f ? x : 1.0f); }
+float doubled (float x) { return 2.0f * x; }
+} // namespace
+
+TEST (BlockShaper, EachKnownShapeStaysWithinAFewUnitsInTheLastPlaceOfTheLibrary)
+{
+    // Values from -60 to 60, in a count that leaves a tail shorter than a vector. The error
+    // is relative to the larger of 1 and the value, and for the cubic to x^3 / 6, whose
+    // last place the sum x + x^3 / -6 inherits.
+    const struct { const char* name; float (*function) (float); float (*reference) (float); float tolerance; bool cubic; } cases[] {
+        { "soft clip", Shaper::soft_clip, soft_clip_by_library, 2.5e-7f, true },
+        { "hard clip", Shaper::hard_clip, hard_clip_by_hand, 0.0f, false },
+        { "tanh", ::tanhf, qt::runtime::tanh, 4.0e-7f, false },
+        { "sin", ::sinf, qt::runtime::sin, 4.0e-7f, false },
+        { "unknown: per sample", doubled, doubled, 0.0f, false },
+    };
+
+    std::vector<float> inputs;
+    for (int i = 0; i < 12007; ++i)
+        inputs.push_back (-60.0f + 120.0f * static_cast<float> (i) / 12006.0f);
+    inputs.insert (inputs.end(), { -1.0f, 1.0f, 0.0f, -0.0f, 1.0e-30f, 0.4f, 0.2f });
+
+    // Every instruction set compiled in that this processor has, not only the widest.
+    for (const auto target : hwy::SupportedAndGeneratedTargets())
+    {
+        SCOPED_TRACE (hwy::TargetName (target));
+        hwy::SetSupportedTargetsForTest (target);
+
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (c.name);
+            auto values = inputs;
+            Shaper::apply (c.function, values.data(), values.size());
+
+            for (size_t i = 0; i < values.size(); ++i)
+            {
+                const auto x = inputs[i];
+                const auto expected = c.reference (x);
+                const auto scale = std::max ({ 1.0f, std::abs (expected), c.cubic ? std::abs (x * x * x) / 6.0f : 0.0f });
+                ASSERT_LE (std::abs (values[i] - expected), c.tolerance * scale) << x;
+            }
+        }
+    }
+
+    hwy::SetSupportedTargetsForTest (0);
+}
+
+TEST (BlockShaper, SinBeyondItsVectorRangeAndNotANumberGoThroughTheLibrary)
+{
+    for (const float odd : { 1.0e6f, -4.0e4f, std::numeric_limits<float>::quiet_NaN() })
+    {
+        std::vector<float> values (19, 0.5f);
+        values[17] = odd;
+        Shaper::apply (::sinf, values.data(), values.size());
+
+        EXPECT_EQ (values[0], qt::runtime::sin (0.5f));
+        if (std::isnan (odd))
+            EXPECT_TRUE (std::isnan (values[17]));
+        else
+            EXPECT_EQ (values[17], qt::runtime::sin (odd));
+    }
+}
