@@ -45,8 +45,8 @@ bool holds_utf8_text (const void* data, int size)
 StateRestoreCheck::StateRestoreCheck (QuorvaneAudioProcessor& p) : processor (p)
 {
     // Stereo in and out, as the plug-in layer sets up every instance.
-    processor.setPlayConfigDetails (2, 2, 48000.0, block_size);
-    processor.prepareToPlay (48000.0, block_size);
+    processor.setPlayConfigDetails (2, 2, 48000.0, 64);
+    processor.prepareToPlay (48000.0, 64);
 }
 
 juce::StringArray StateRestoreCheck::parameters_out_of_range (QuorvaneAudioProcessor& p)
@@ -68,27 +68,17 @@ juce::StringArray StateRestoreCheck::parameters_out_of_range (QuorvaneAudioProce
     return problems;
 }
 
-std::vector<float> StateRestoreCheck::raw_values (QuorvaneAudioProcessor& p)
-{
-    std::vector<float> values;
-
-    for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
-        values.push_back (p.parameter_state.getRawParameterValue (QuorvaneParameters::get_id_for_parameter (i))->load());
-
-    return values;
-}
-
 StateRestoreCheck::Outcome StateRestoreCheck::restore (const void* data, size_t size)
 {
     const auto size_in_bytes = (int) std::min (size, (size_t) std::numeric_limits<int>::max());
-    const auto values_before = raw_values (processor);
+    const auto values_before = quorvane::test::raw_values (processor);
     const auto tree_before = processor.parameter_state.copyState();
 
     processor.setStateInformation (data, size_in_bytes);
 
     Outcome outcome;
     outcome.problems = parameters_out_of_range (processor);
-    outcome.changed_state = raw_values (processor) != values_before
+    outcome.changed_state = quorvane::test::raw_values (processor) != values_before
                          || ! processor.parameter_state.copyState().isEquivalentTo (tree_before);
 
     if (outcome.changed_state)
@@ -110,7 +100,19 @@ StateRestoreCheck::Outcome StateRestoreCheck::restore (const void* data, size_t 
         }
     }
 
-    check_block_is_finite (outcome.problems);
+    // A loud, full-band input: an impulse train at full scale, alternating in sign.
+    quorvane::test::Buffer block (2, 64);
+    block.clear();
+    for (int n = 0; n < 64; n += 8)
+        for (int channel = 0; channel < 2; ++channel)
+            block.setSample (channel, n, n % 16 == 0 ? 1.0f : -1.0f);
+
+    juce::MidiBuffer midi;
+    processor.processBlock (block, midi);
+
+    if (! quorvane::test::all_finite (block))
+        outcome.problems.add ("the block after the restore is not finite");
+
     return outcome;
 }
 
@@ -137,7 +139,7 @@ void StateRestoreCheck::check_document_was_restored (const juce::XmlElement& doc
 
     // The framework walks the tree's children in order, whatever their tag, and each one
     // that carries a parameter's ID sets that parameter: the last one wins.
-    const auto after = raw_values (processor);
+    const auto after = quorvane::test::raw_values (processor);
 
     for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
     {
@@ -179,7 +181,7 @@ void StateRestoreCheck::check_round_trip (juce::StringArray& problems)
 {
     juce::MemoryBlock snapshot;
     processor.getStateInformation (snapshot);
-    const auto values = raw_values (processor);
+    const auto values = quorvane::test::raw_values (processor);
 
     if (juce::AudioProcessor::getXmlFromBinary (snapshot.getData(), (int) snapshot.getSize()) == nullptr)
         problems.add ("the restored state's snapshot does not read back");
@@ -189,7 +191,7 @@ void StateRestoreCheck::check_round_trip (juce::StringArray& problems)
     juce::MemoryBlock again;
     processor.getStateInformation (again);
 
-    const auto values_again = raw_values (processor);
+    const auto values_again = quorvane::test::raw_values (processor);
     for (int i = 0; i < QuorvaneParameters::num_parameters; ++i)
         if (values_again[(size_t) i] != values[(size_t) i])
             problems.add (describe (QuorvaneParameters::get_id_for_parameter (i),
@@ -197,24 +199,4 @@ void StateRestoreCheck::check_round_trip (juce::StringArray& problems)
                           + ", was " + juce::String (values[(size_t) i], 9));
     if (again != snapshot)
         problems.add ("the restored state's snapshot does not survive its own round trip");
-}
-
-void StateRestoreCheck::check_block_is_finite (juce::StringArray& problems)
-{
-    // A loud, full-band input: an impulse train at full scale, alternating in sign.
-    block.clear();
-    for (int channel = 0; channel < block.getNumChannels(); ++channel)
-        for (int n = 0; n < block_size; n += 8)
-            block.setSample (channel, n, (n / 8) % 2 == 0 ? 1.0f : -1.0f);
-
-    processor.processBlock (block, midi);
-
-    for (int channel = 0; channel < block.getNumChannels(); ++channel)
-        for (int n = 0; n < block_size; ++n)
-            if (! std::isfinite (block.getSample (channel, n)))
-            {
-                problems.add ("the block after the restore is not finite at channel " + juce::String (channel)
-                              + ", sample " + juce::String (n));
-                return;
-            }
 }

@@ -35,20 +35,11 @@ std::vector<juce::MemoryBlock> chunks_to_restore()
 {
     std::vector<juce::MemoryBlock> chunks;
     QuorvaneAudioProcessor source;
-    juce::Random random (11);
 
-    auto take = [&]
+    for (int seed = 0; seed < 7; ++seed)
     {
-        chunks.emplace_back();
-        source.getStateInformation (chunks.back());
-    };
-
-    take();
-    for (int i = 0; i < 6; ++i)
-    {
-        for (auto* parameter : source.getParameters())
-            parameter->setValueNotifyingHost (random.nextFloat());
-        take();
+        chunks.push_back (quorvane::test::chunk_of (source));
+        quorvane::test::randomise (source, seed);
     }
 
     // Chunks that must change nothing: cut short, and with a wrong magic number.
@@ -98,13 +89,8 @@ TEST (ConcurrentHostAccess, BlocksStayFiniteWhileTheMessageThreadRestoresSetsAnd
                 processor.processBlock (block, midi);
             }
 
-            for (int channel = 0; channel < 2 && first_bad_block < 0; ++channel)
-                for (int n = 0; n < length; ++n)
-                    if (! std::isfinite (block.getSample (channel, n)))
-                    {
-                        first_bad_block = blocks;
-                        break;
-                    }
+            if (first_bad_block < 0 && ! quorvane::test::all_finite (block))
+                first_bad_block = blocks;
 
             transport.bpm = blocks % 50 == 0 ? 0.0 : 60.0 + blocks % 140;
         }
@@ -122,21 +108,16 @@ TEST (ConcurrentHostAccess, BlocksStayFiniteWhileTheMessageThreadRestoresSetsAnd
         switch (step % 3)
         {
             case 0:
-            {
-                const auto& chunk = chunks[(size_t) random.nextInt ((int) chunks.size())];
-                processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
+                quorvane::test::restore (processor, chunks[(size_t) random.nextInt ((int) chunks.size())]);
                 break;
-            }
             case 1:
                 for (int i = 0; i < 5; ++i)
                     parameters[random.nextInt (parameters.size())]->setValueNotifyingHost (random.nextFloat());
                 break;
             default:
             {
-                juce::MemoryBlock snapshot;
-                processor.getStateInformation (snapshot);
-                if (juce::AudioProcessor::getXmlFromBinary (snapshot.getData(), (int) snapshot.getSize()) == nullptr)
-                    ++unreadable_snapshots;
+                const auto snapshot = quorvane::test::chunk_of (processor);
+                unreadable_snapshots += juce::AudioProcessor::getXmlFromBinary (snapshot.getData(), (int) snapshot.getSize()) == nullptr;
                 break;
             }
         }
