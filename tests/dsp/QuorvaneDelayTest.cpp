@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <limits>
 
@@ -204,83 +203,4 @@ TEST (QuorvaneDelay, WritePositionBeyondAShortenedLineWrapsModuloTheNewLength)
     delay.write_positions = { 95000, 50000 };
     prepare (delay, 44100.0, 64, 2, 2.0f);
     EXPECT_EQ (delay.write_positions, (std::vector<int> { 95000 % 88200, 50000 }));
-}
-
-TEST (QuorvaneDelay, SideBySideGivesTheBitsOfOneDelayAfterTheOther)
-{
-    // Two delays at different times, dampings, feedbacks, modulations and ramping gains, on
-    // noise with hot, tiny and NaN samples, in blocks of changing length (0 and 1 included);
-    // run side by side and one after the other, every output and line bit must agree.
-    struct Case { const char* name; bool chained, apart, short_times, shared_input; };
-    const Case cases[] {
-        { "independent", false, false, false, false }, { "chained", true, false, false, false },
-        { "chained, one-sample times", true, false, true, false }, { "apart write positions", false, true, false, false },
-        { "one input for both", false, false, false, true }, { "one input, apart write positions", false, true, false, true },
-    };
-
-    std::vector<float> sine (600), ramp (600);
-    for (size_t i = 0; i < sine.size(); ++i)
-    {
-        sine[i] = std::sin (0.05f * static_cast<float> (i));
-        ramp[i] = 0.001f * static_cast<float> (i);
-    }
-
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE (c.name);
-        std::array<Delay, 4> delays; // side by side: 0 and 1; one after the other: 2 and 3
-
-        for (size_t d = 0; d < delays.size(); ++d)
-        {
-            auto& delay = delays[d];
-            const bool second = d % 2 == 1;
-            delay.max_delay_seconds = 0.05f;
-            delay.prepare ({ 48000.0, 512, 2 });
-            delay.output_gain.setGainLinear (second ? 0.7f : 1.3f);
-            delay.delay_samples.setCurrentAndTargetValue (c.short_times ? 1.0f : (second ? 333.5f : 1200.25f));
-            delay.feedback = second ? 0.9f : 0.6f;
-            delay.set_damping_frequency (second ? 900.0f : 12000.0f);
-            delay.time_mod_source = sine.data();
-            delay.time_mod_depth = second ? 0.02f : (c.short_times ? 0.0f : 0.01f);
-            delay.feedback_mod_source = second ? ramp.data() : nullptr;
-            delay.feedback_mod_depth = 0.5f;
-
-            if (c.apart)
-                delay.write_positions[1] = 77;
-        }
-
-        juce::Random random (7);
-        for (const int n : { 512, 0, 1, 7, 300, 512, 64, 512 })
-        {
-            Buffer a (2, n);
-            for (int ch = 0; ch < 2; ++ch)
-                for (int i = 0; i < n; ++i)
-                    a.setSample (ch, i, i % 97 == 5 ? 8.0f : (i % 89 == 3 ? 1.0e-6f : (i % 83 == 4 ? 1.0e-12f : random.nextFloat() - 0.5f)));
-            if (n > 10)
-                a.setSample (1, 10, nan_value);
-
-            Buffer a2 (a), b (a), b2 (a), shared (a);
-            auto block_a = juce::dsp::AudioBlock<float> (a), block_a2 = juce::dsp::AudioBlock<float> (a2);
-            auto block_b = juce::dsp::AudioBlock<float> (b), block_b2 = juce::dsp::AudioBlock<float> (b2);
-            using Context = juce::dsp::ProcessContextReplacing<float>;
-
-            // With one input for both, the side-by-side blocks start out holding something else.
-            if (c.shared_input)
-                for (auto* buffer : { &a, &a2 })
-                    buffer->applyGain (-3.0f);
-
-            Delay::process_side_by_side (delays[0], block_a, delays[1], c.chained ? block_a : block_a2, c.chained,
-                                         c.shared_input ? juce::dsp::AudioBlock<float> (shared) : juce::dsp::AudioBlock<float> {});
-            delays[2].process (Context (block_b));
-            delays[3].process (Context (c.chained ? block_b : block_b2));
-
-            ASSERT_TRUE (quorvane::test::same_samples (a, b) && quorvane::test::same_samples (a2, b2)) << "block of " << n;
-        }
-
-        for (size_t d = 0; d < 2; ++d)
-        {
-            EXPECT_EQ (delays[d].write_positions, delays[d + 2].write_positions);
-            EXPECT_TRUE (quorvane::test::same_samples (delays[d].delay_line, delays[d + 2].delay_line));
-        }
-    }
 }

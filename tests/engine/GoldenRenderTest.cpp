@@ -3,10 +3,9 @@
 //
 // The stored renders (every 61st value, tests/engine/golden) are the output the plug-in gave
 // before its shaping functions were evaluated in SIMD: the library's tanhf, sinf and powf
-// called once per sample. What ships must stay within 1e-5 (-100 dBFS) of them, and of that
-// reference rendered at other block sizes and rates. A shift by one sample, a changed
-// coefficient or ramp, or swapped channels is far outside that. When a change of the sound is
-// intended, rewrite the stored renders with
+// called once per sample. What ships must stay within 1e-5 (-100 dBFS) of them; a shift by
+// one sample, a changed coefficient or ramp, or swapped channels is far outside that. When a
+// change of the sound is intended, rewrite the stored renders with
 //
 //     QUORVANE_REGENERATE_GOLDEN=1 build/tests/engine/QuorvaneEngineTests --gtest_filter='GoldenRender.*'
 //

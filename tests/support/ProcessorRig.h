@@ -3,7 +3,6 @@
 #include "QuorvaneAudioProcessor.h"
 #include "SetParameter.h"
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +12,13 @@ namespace quorvane::test
 
 using Buffer = juce::AudioBuffer<float>;
 using Settings = std::vector<std::pair<const char*, float>>;
+
+inline Buffer silence (int num_samples)
+{
+    Buffer buffer (2, num_samples);
+    buffer.clear();
+    return buffer;
+}
 
 /** A stereo processor prepared for a rate and block size, played in blocks as a host does. */
 struct ProcessorRig
@@ -29,11 +35,11 @@ struct ProcessorRig
             set_parameter (processor, id, value);
     }
 
-    /** The audio played through in blocks of the prepared size (or `block`). */
+    /** The audio played through in blocks of the prepared size, or of `block`. */
     Buffer run (Buffer audio, int block = 0)
     {
-        block = block > 0 ? block : block_size;
         juce::MidiBuffer midi;
+        block = block > 0 ? block : block_size;
 
         for (int start = 0; start < audio.getNumSamples(); start += block)
         {
@@ -44,12 +50,7 @@ struct ProcessorRig
         return audio;
     }
 
-    Buffer run_silence (int num_samples)
-    {
-        Buffer silence (2, num_samples);
-        silence.clear();
-        return run (silence);
-    }
+    Buffer run_silence (int num_samples) { return run (silence (num_samples)); }
 
     QuorvaneAudioProcessor processor;
     int block_size;
@@ -57,20 +58,19 @@ struct ProcessorRig
 
 inline Buffer impulse (int num_samples, int at, float left = 1.0f, float right = 1.0f)
 {
-    Buffer buffer (2, num_samples);
-    buffer.clear();
+    auto buffer = silence (num_samples);
     buffer.setSample (0, at, left);
     buffer.setSample (1, at, right);
     return buffer;
 }
 
 /** Uniform noise in [-level, level), each channel its own. */
-inline Buffer noise (int num_samples, int seed, float level = 1.0f, int channels = 2)
+inline Buffer noise (int num_samples, int seed, float level = 1.0f)
 {
     juce::Random random (seed);
-    Buffer buffer (channels, num_samples);
+    Buffer buffer (2, num_samples);
 
-    for (int c = 0; c < channels; ++c)
+    for (int c = 0; c < 2; ++c)
         for (int i = 0; i < num_samples; ++i)
             buffer.setSample (c, i, level * (2.0f * random.nextFloat() - 1.0f));
 
@@ -87,16 +87,15 @@ inline bool all_finite (const Buffer& buffer)
     return true;
 }
 
+/** Bit for bit, NaNs included. */
 inline bool same_samples (const Buffer& a, const Buffer& b)
 {
-    if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
-        return false;
+    bool same = a.getNumChannels() == b.getNumChannels() && a.getNumSamples() == b.getNumSamples();
 
-    for (int c = 0; c < a.getNumChannels(); ++c)
-        if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c), sizeof (float) * (size_t) a.getNumSamples()) != 0)
-            return false;
+    for (int c = 0; same && c < a.getNumChannels(); ++c)
+        same = std::memcmp (a.getReadPointer (c), b.getReadPointer (c), sizeof (float) * (size_t) a.getNumSamples()) == 0;
 
-    return true;
+    return same;
 }
 
 /** The raw value of each parameter, by parameter index. */
