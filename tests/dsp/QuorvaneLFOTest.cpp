@@ -35,8 +35,6 @@ std::vector<float> render (QuorvaneLFO& lfo, int num_samples, int block)
 
     return out;
 }
-
-float draw (juce::Random& random) { return static_cast<float> (2.0 * random.nextDouble() - 1.0); }
 } // namespace
 
 TEST (Lfo, ReadMapsThePhaseOntoItsShapeAndTheEndOfTheCycleLeadsIntoTheNext)
@@ -99,38 +97,26 @@ TEST (QuorvaneLFO, TableShapesFollowThePhaseInvertClampedAndSkipAsTheyWouldRun)
     EXPECT_EQ (skipping.output.getSample (0, 0), lfo.output.getSample (0, 100));
 }
 
-TEST (QuorvaneLFO, RandomDrawsAtTheFirstSampleAndOncePerCycleAndHolds)
+TEST (QuorvaneLFO, RandomShapesDrawAtTheFirstSampleAndOncePerCycleAndHoldOrGlideOverACycle)
 {
-    QuorvaneLFO lfo;
-    prepare (lfo, random_wave, 99);
-    juce::Random reference (99);
-    const auto out = render (lfo, 128 * 5, 100);
-
-    for (int cycle = 0; cycle < 5; ++cycle)
+    for (const auto wave : { random_wave, smooth_random })
     {
-        const float value = draw (reference);
-        for (int i = 0; i < 128; ++i)
-            ASSERT_EQ (out[static_cast<size_t> (cycle * 128 + i)], value) << cycle << ", " << i;
-    }
-}
+        QuorvaneLFO lfo;
+        prepare (lfo, wave, 99);
+        juce::Random reference (99);
+        const auto out = render (lfo, 128 * 3, 100);
+        float previous = 0.0f;
 
-TEST (QuorvaneLFO, SmoothRandomGlidesLinearlyOverACycleAndLandsOnTheTarget)
-{
-    QuorvaneLFO lfo;
-    prepare (lfo, smooth_random, 5); // glide length 128 = one cycle
-    juce::Random reference (5);
-    const auto out = render (lfo, 128 * 3, 64);
-    float previous = 0.0f;
+        for (int cycle = 0; cycle < 3; ++cycle)
+        {
+            const auto target = static_cast<float> (2.0 * reference.nextDouble() - 1.0);
 
-    for (int cycle = 0; cycle < 3; ++cycle)
-    {
-        const float target = draw (reference);
+            for (int i = 0; i < 128; ++i)
+                ASSERT_NEAR (out[(size_t) (cycle * 128 + i)], wave == random_wave ? target : previous + (target - previous) * (float) (i + 1) / 128.0f,
+                             1.0e-5f) << wave << ": " << cycle << ", " << i;
 
-        for (int i = 0; i < 128; ++i)
-            ASSERT_NEAR (out[static_cast<size_t> (cycle * 128 + i)], previous + (target - previous) * (float) (i + 1) / 128.0f, 1.0e-5f)
-                << cycle << ", " << i;
-
-        previous = target;
+            previous = target;
+        }
     }
 }
 

@@ -28,7 +28,6 @@ public:
 private:
     void check_document_was_restored (const juce::XmlElement& document, const std::vector<float>& before,
                                       juce::StringArray& problems);
-    void check_round_trip (juce::StringArray& problems);
 
     QuorvaneAudioProcessor& processor;
 };
