@@ -39,10 +39,6 @@ Buffer constant (float value, int n)
     return buffer;
 }
 
-Buffer noise (int seed) { return quorvane::test::noise (256, seed, 0.8f); }
-
-bool identical (const Buffer& a, const Buffer& b) { return quorvane::test::same_samples (a, b); }
-
 juce::dsp::ProcessSpec spec (double rate, int block) { return { rate, (juce::uint32) block, 2 }; }
 } // namespace
 
@@ -111,7 +107,7 @@ TEST (QuorvaneDistortion, OverdriveBiasOfSilenceNeverReachesTheOutput)
 TEST (QuorvaneDistortion, UnselectedEnginesStayFrozenAndResumeFromTheirState)
 {
     const auto settings = spec (44100.0, 256);
-    const auto a = noise (1), b = noise (2), c = noise (3);
+    const auto a = quorvane::test::noise (256, 1), b = quorvane::test::noise (256, 2), c = quorvane::test::noise (256, 3);
     QuorvaneDistortion switching, alone, always;
 
     for (auto* d : { &switching, &alone, &always })
@@ -124,6 +120,6 @@ TEST (QuorvaneDistortion, UnselectedEnginesStayFrozenAndResumeFromTheirState)
     run (always, overdrive, 0.3f, b);
     const auto resumed = run (switching, overdrive, 0.3f, c);
 
-    EXPECT_TRUE (identical (resumed, run (alone, overdrive, 0.3f, c)));
-    EXPECT_FALSE (identical (resumed, run (always, overdrive, 0.3f, c))); // the check has teeth
+    EXPECT_TRUE (quorvane::test::same_samples (resumed, run (alone, overdrive, 0.3f, c)));
+    EXPECT_FALSE (quorvane::test::same_samples (resumed, run (always, overdrive, 0.3f, c))); // the check has teeth
 }
