@@ -148,7 +148,7 @@ TEST (ProcessorState, ValuesThatAreNoReadableNumberKeepTheCurrentValue)
     // Any child that carries a parameter's ID sets it, whatever its tag.
     restore (processor, chunk_of ("<Quorvane_State><PARAM id=\"master_amp\" value=\"nan\"/><FOO id=\"delay1_feed\" value=\"inf\"/>"
                                   "<PARAM id=\"delay1_damp\" value=\"1e999\"/><PARAM id=\"delay1_time\" value=\"5e-99942016602\"/>"
-                                  "<PARAM id=\"delay2_time\" value=\"0x20\"/><PARAM id=\"mix_mode\" value=\"99\"/></Quorvane_State>"));
+                                  "<PARAM id=\"delay2_time\" value=\"0x20\"/><PARAM id=\"delay2_feed\" value=\"1e-4000\"/><PARAM id=\"mix_mode\" value=\"99\"/></Quorvane_State>"));
 
     auto expected = before;
     expected[8] = 6.0f; // out of range: clamped
