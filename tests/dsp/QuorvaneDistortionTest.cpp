@@ -39,7 +39,7 @@ Buffer constant (float value, int n)
     return buffer;
 }
 
-juce::dsp::ProcessSpec spec (double rate, int block) { return { rate, (juce::uint32) block, 2 }; }
+juce::dsp::ProcessSpec stereo (double rate, int block) { return { rate, (juce::uint32) block, 2 }; }
 } // namespace
 
 TEST (QuorvaneDistortion, EachEngineShapesGainedAndBiasedInputThroughItsFunction)
@@ -59,7 +59,7 @@ TEST (QuorvaneDistortion, EachEngineShapesGainedAndBiasedInputThroughItsFunction
     {
         SCOPED_TRACE (testing::Message() << "type " << c.type << " drive " << c.drive << " input " << c.input);
         QuorvaneDistortion distortion;
-        distortion.prepare (spec (48000.0, 64));
+        distortion.prepare (stereo (48000.0, 64));
         const auto out = run (distortion, c.type, c.drive, constant (c.input, 1));
         // The shapes are evaluated in SIMD, within a few units in the last place of the library.
         EXPECT_NEAR (out.getSample (0, 0), first_output (distortion, c.type, c.shaped), 1.0e-6f);
@@ -73,7 +73,7 @@ TEST (QuorvaneDistortion, EachEngineShapesGainedAndBiasedInputThroughItsFunction
 TEST (QuorvaneDistortion, DriveMapsToTheGainOfEachEngine)
 {
     QuorvaneDistortion distortion;
-    distortion.prepare (spec (48000.0, 64));
+    distortion.prepare (stereo (48000.0, 64));
 
     // 1 + d; 1 + 8 d^2; 1 + 19 d^2 twice; the proportion is clamped to 0..1.
     const struct { float drive; float gains[4]; } cases[] {
@@ -98,7 +98,7 @@ TEST (QuorvaneDistortion, OverdriveBiasOfSilenceNeverReachesTheOutput)
     {
         QuorvaneDistortion distortion;
         const int block = static_cast<int> (rate / 100.0);
-        distortion.prepare (spec (rate, block));
+        distortion.prepare (stereo (rate, block));
         for (int i = 0; i < 100; ++i)
             ASSERT_EQ (run (distortion, overdrive, 0.0f, constant (0.0f, block)).getMagnitude (0, block), 0.0f) << rate;
     }
@@ -106,7 +106,7 @@ TEST (QuorvaneDistortion, OverdriveBiasOfSilenceNeverReachesTheOutput)
 
 TEST (QuorvaneDistortion, UnselectedEnginesStayFrozenAndResumeFromTheirState)
 {
-    const auto settings = spec (44100.0, 256);
+    const auto settings = stereo (44100.0, 256);
     const auto a = quorvane::test::noise (256, 1), b = quorvane::test::noise (256, 2), c = quorvane::test::noise (256, 3);
     QuorvaneDistortion switching, alone, always;
 
