@@ -169,8 +169,8 @@ void QuorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
     update_lfo (lfo1, index::lfo1_rate);
     update_lfo (lfo2, index::lfo2_rate);
-    run_lfo (lfo1, lfo_is_read[0], num_samples);
-    run_lfo (lfo2, lfo_is_read[1], num_samples);
+    // An output is read by the delays within its block or never: unread, it is not written.
+    QuorvaneLFO::run_pair (lfo1, lfo_is_read[0], lfo2, lfo_is_read[1], num_samples);
 
     auto wet = juce::dsp::AudioBlock<float> (wet_buffer).getSubBlock (0, (size_t) num_samples);
     mix_mode = rounded (index::mix_mode);
@@ -223,15 +223,6 @@ void QuorvaneAudioProcessor::update_lfo (QuorvaneLFO& lfo, int first_index) noex
                              : raw (first_index);
 
     lfo.set_rate (rate);
-}
-
-void QuorvaneAudioProcessor::run_lfo (QuorvaneLFO& lfo, bool is_read, int num_samples) noexcept
-{
-    // An output is read by the delays within its block or never: unread, it is not written.
-    if (is_read)
-        lfo.process (num_samples);
-    else
-        lfo.skip (num_samples);
 }
 
 void QuorvaneAudioProcessor::update_delay (int delay_index) noexcept

@@ -64,7 +64,6 @@ private:
     void update_delay (int delay_index) noexcept;
     void update_envelope (QuorvaneEnvelopeFollower& envelope, int first_index) noexcept;
     void update_lfo (QuorvaneLFO& lfo, int first_index) noexcept;
-    void run_lfo (QuorvaneLFO& lfo, bool is_read, int num_samples) noexcept;
     void run_routing (juce::dsp::AudioBlock<float> wet, int num_samples) noexcept;
     void mix_dry_wet (juce::AudioBuffer<float>& buffer, int num_samples) noexcept;
 

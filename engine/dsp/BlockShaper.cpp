@@ -1,5 +1,6 @@
 // Compiled once per instruction set by Highway's foreach_target, which includes this file
-// again for each; the dispatch picks the widest the processor has at run time.
+// again for each. The dispatch is this file's own, from the processor's feature bits, so
+// that the plug-in needs only Highway's headers and no library of it at run time.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "BlockShaper.cpp"
 
@@ -45,7 +46,8 @@ HWY_INLINE V shape_vector (D d, int shape, V x)
     }
 }
 
-void ShapeBlock (int shape, float* HWY_RESTRICT values, size_t n)
+// Internal to this file: the dispatch below takes their addresses.
+static void ShapeBlock (int shape, float* HWY_RESTRICT values, size_t n)
 {
     const hn::ScalableTag<float> d;
     const size_t lanes = hn::Lanes (d);
@@ -69,7 +71,7 @@ void ShapeBlock (int shape, float* HWY_RESTRICT values, size_t n)
     }
 }
 
-float LargestMagnitude (const float* HWY_RESTRICT values, size_t n)
+static float LargestMagnitude (const float* HWY_RESTRICT values, size_t n)
 {
     const hn::ScalableTag<float> d;
     const size_t lanes = hn::Lanes (d);
@@ -93,10 +95,85 @@ HWY_AFTER_NAMESPACE();
 
 #include "BlockShaper.h"
 
+#include <atomic>
+#include <cpuid.h>
+
 namespace crvl::dsp
 {
-HWY_EXPORT (ShapeBlock);
-HWY_EXPORT (LargestMagnitude);
+namespace
+{
+struct Kernels
+{
+    const char* name;
+    void (*shape) (int, float*, size_t);
+    float (*largest_magnitude) (const float*, size_t);
+};
+
+// Each instruction set compiled in above the baseline, widest first, with the features its code may use
+// (Highway's own list for the set); scalar code runs anywhere.
+bool has_f16c() noexcept
+{
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid (1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_F16C) != 0;
+}
+
+struct Available
+{
+    Available() noexcept
+    {
+        __builtin_cpu_init();
+        const auto sse4 = __builtin_cpu_supports ("ssse3") && __builtin_cpu_supports ("sse4.1") && __builtin_cpu_supports ("sse4.2")
+                       && __builtin_cpu_supports ("pclmul") && __builtin_cpu_supports ("aes");
+
+       #if HWY_TARGETS & HWY_AVX2
+        if (sse4 && __builtin_cpu_supports ("avx") && __builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("bmi")
+            && __builtin_cpu_supports ("bmi2") && __builtin_cpu_supports ("fma") && has_f16c())
+            kernels[count++] = { "AVX2", N_AVX2::ShapeBlock, N_AVX2::LargestMagnitude };
+       #endif
+       #if HWY_TARGETS & HWY_SSE4
+        if (sse4)
+            kernels[count++] = { "SSE4", N_SSE4::ShapeBlock, N_SSE4::LargestMagnitude };
+       #endif
+       #if HWY_TARGETS & HWY_SSSE3
+        if (__builtin_cpu_supports ("ssse3"))
+            kernels[count++] = { "SSSE3", N_SSSE3::ShapeBlock, N_SSSE3::LargestMagnitude };
+       #endif
+        // The compiler's baseline set: one lane at a time (or Highway's portable emulation).
+        kernels[count++] = { "SCALAR", HWY_NAMESPACE::ShapeBlock, HWY_NAMESPACE::LargestMagnitude };
+    }
+
+    Kernels kernels[4] {};
+    int count = 0;
+};
+
+const Available& available() noexcept
+{
+    static const Available sets;
+    return sets;
+}
+
+std::atomic<int> chosen { 0 };
+
+const Kernels& kernels() noexcept
+{
+    return available().kernels[chosen.load (std::memory_order_relaxed)];
+}
+} // namespace
+
+int BlockShaper::num_instruction_sets() noexcept
+{
+    return available().count;
+}
+
+const char* BlockShaper::instruction_set (int index) noexcept
+{
+    return index >= 0 && index < num_instruction_sets() ? available().kernels[index].name : "";
+}
+
+void BlockShaper::use_instruction_set (int index) noexcept
+{
+    chosen.store (index >= 0 && index < num_instruction_sets() ? index : 0, std::memory_order_relaxed);
+}
 
 float BlockShaper::soft_clip (float x) noexcept
 {
@@ -120,14 +197,14 @@ void BlockShaper::apply (float (*function) (float), float* values, size_t n) noe
         shape = hard_clip_shape;
     else if (function == ::tanhf)
         shape = tanh_shape;
-    else if (function == ::sinf && ! (HWY_DYNAMIC_DISPATCH (LargestMagnitude) (values, n) <= sin_range))
+    else if (function == ::sinf && ! (kernels().largest_magnitude (values, n) <= sin_range))
         shape = -1; // out of the vector sin's range, or not a number
     else if (function == ::sinf)
         shape = sin_shape;
 
     if (shape >= 0)
     {
-        HWY_DYNAMIC_DISPATCH (ShapeBlock) (shape, values, n);
+        kernels().shape (shape, values, n);
         return;
     }
 

@@ -11,6 +11,7 @@ namespace crvl::dsp
     a time). The vector tanh and sin are within a few units in the last place of the
     library's; soft_clip and hard_clip take the same steps as the scalar functions, but for
     x^3 as two products instead of powf. Any other function is called once per sample.
+    x86-64 only (the processor's feature bits choose the set).
     Audio thread only. */
 class BlockShaper
 {
@@ -30,6 +31,14 @@ public:
     /** Replaces each of the n values by function (x): in SIMD for a function this class
         knows, otherwise one call per value. */
     static void apply (float (*function) (float), float* values, size_t n) noexcept;
+
+    /** The instruction sets this processor runs the shapes with, widest first (the first
+        is used unless use_instruction_set says otherwise): "AVX2", "SSE4", "SSSE3", "SCALAR". */
+    static int num_instruction_sets() noexcept;
+    static const char* instruction_set (int index) noexcept;
+
+    /** From now on, the set at `index` of those (for checking each); any other index the widest. */
+    static void use_instruction_set (int index) noexcept;
 
     float (*functionToUse) (float) = nullptr;
 };

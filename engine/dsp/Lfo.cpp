@@ -67,19 +67,23 @@ void Lfo<SampleType>::prepare (double new_sample_rate, int maximum_block_size)
 }
 
 template <typename SampleType>
-void Lfo<SampleType>::advance (int num_samples) noexcept
+SampleType Lfo<SampleType>::block_increment() const noexcept
 {
-    jassert (num_samples <= phase_buffer.getNumSamples());
-
-    auto increment = frequency / sample_rate;
+    const auto increment = frequency / sample_rate;
 
     // Guard: an increment that is not finite (a NaN or infinite frequency) would leave the
     // phase NaN or infinite for good, and a NaN phase makes the table index NaN, whose cast
     // to an integer is undefined. Such a block holds the phase instead; any finite rate
     // gives a finite increment, so finite results are untouched.
-    if (! std::isfinite (increment))
-        increment = 0;
+    return std::isfinite (increment) ? increment : SampleType (0);
+}
 
+template <typename SampleType>
+void Lfo<SampleType>::advance (int num_samples) noexcept
+{
+    jassert (num_samples <= phase_buffer.getNumSamples());
+
+    const auto increment = block_increment();
     auto* phases = phase_buffer.getWritePointer (0);
 
     // In a local: kept in the member, the phase would make a round trip through memory on
@@ -96,6 +100,35 @@ void Lfo<SampleType>::advance (int num_samples) noexcept
     }
 
     phase = running;
+}
+
+template <typename SampleType>
+void Lfo<SampleType>::advance_pair (Lfo& first, Lfo& second, int num_samples) noexcept
+{
+    jassert (num_samples <= first.phase_buffer.getNumSamples() && num_samples <= second.phase_buffer.getNumSamples());
+
+    // advance for each, in one loop: the two accumulations wait on their additions side by side.
+    const auto first_increment = first.block_increment(), second_increment = second.block_increment();
+    auto* first_phases = first.phase_buffer.getWritePointer (0);
+    auto* second_phases = second.phase_buffer.getWritePointer (0);
+    auto first_running = first.phase, second_running = second.phase;
+
+    for (int i = 0; i < num_samples; ++i)
+    {
+        first_phases[i] = first_running;
+        second_phases[i] = second_running;
+        first_running += first_increment;
+        second_running += second_increment;
+
+        if (first_running >= SampleType (1))
+            first_running -= SampleType (1);
+
+        if (second_running >= SampleType (1))
+            second_running -= SampleType (1);
+    }
+
+    first.phase = first_running;
+    second.phase = second_running;
 }
 
 template <typename SampleType>

@@ -32,6 +32,9 @@ public:
         The increment frequency / sample_rate is taken once per block. */
     void advance (int num_samples) noexcept;
 
+    /** first.advance (num_samples) and second.advance (num_samples) in one loop. */
+    static void advance_pair (Lfo& first, Lfo& second, int num_samples) noexcept;
+
     /** Table `shape` (0..4) at `phase_value`: index = 1024 x clamp (phase, 0, 1) through
         index_range, then the table's linear interpolation. */
     SampleType read (int shape, SampleType phase_value) const noexcept;
@@ -54,6 +57,9 @@ public:
     static constexpr size_t table_points = 1024;
 
 private:
+    /** frequency / sample_rate, or 0 where that is not a finite number. */
+    SampleType block_increment() const noexcept;
+
     // Each table's entries 0..table_points and the one after, in one flat copy: a block's
     // reads then need no range or table object per sample.
     static constexpr size_t entries_per_table = table_points + 2;

@@ -479,6 +479,14 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
         const auto inaudible = _mm_set1_ps (saturation_inaudible);
         const auto sign_bit = _mm_set1_ps (-0.0f);
         auto v_states = _mm_load_ps (states.data());
+
+        // A settled output gain is one factor for the block, applied here rather than in a
+        // pass of its own afterwards (the same product); a ramping one runs afterwards.
+        const bool first_settled = ! second_follows_first && ! first.output_gain.isSmoothing();
+        const bool second_settled = ! second.output_gain.isSmoothing();
+        const auto first_gain = first_settled ? first.output_gain.getGainLinear() : 1.0f;
+        const auto second_gain = second_settled ? second.output_gain.getGainLinear() : 1.0f;
+        const auto output_gains = _mm_setr_ps (first_gain, first_gain, second_gain, second_gain);
         alignas (16) std::int32_t indices[4];
         alignas (16) float written[4], delayed[4];
 
@@ -530,7 +538,7 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
             }
 
             _mm_store_ps (written, saturated);
-            _mm_store_ps (delayed, y);
+            _mm_store_ps (delayed, _mm_mul_ps (y, output_gains));
 
             lines[0][first_write] = written[0];
             lines[1][first_write] = written[1];
@@ -565,10 +573,11 @@ void QuorvaneDelay<SampleType>::process_side_by_side (QuorvaneDelay& first, juce
         first.write_positions[0] = first.write_positions[1] = first_write;
         second.write_positions[0] = second.write_positions[1] = second_write;
 
-        if (! second_follows_first)
+        if (! second_follows_first && ! first_settled)
             first.output_gain.process (Context (first_block));
 
-        second.output_gain.process (Context (second_block));
+        if (! second_settled)
+            second.output_gain.process (Context (second_block));
     }
 }
 

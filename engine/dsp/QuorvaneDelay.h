@@ -21,7 +21,7 @@ class QuorvaneDelay
 public:
     QuorvaneDelay();
 
-    /** Sizes a silent line of max_delay_seconds for the spec's rate and channels, and the
+    /** Sizes a silent line of max_delay_seconds at the ProcessSpec's rate and channel count, and the
         work buffers for its block size. The owner's settings (delay time, feedback,
         damping, modulation) survive it. */
     void prepare (const juce::dsp::ProcessSpec& spec);

@@ -58,9 +58,37 @@ float QuorvaneLFO::draw_random_value() noexcept
 
 void QuorvaneLFO::process (int num_samples) noexcept
 {
-    jassert (num_samples <= output.getNumSamples());
-
     lfo.advance (num_samples);
+    render (num_samples);
+}
+
+void QuorvaneLFO::run_pair (QuorvaneLFO& first, bool first_is_read, QuorvaneLFO& second, bool second_is_read,
+                            int num_samples) noexcept
+{
+    crvl::dsp::Lfo<float>::advance_pair (first.lfo, second.lfo, num_samples);
+
+    for (auto [lfo, is_read] : { std::pair { &first, first_is_read }, std::pair { &second, second_is_read } })
+        lfo->render_or_follow (is_read, num_samples);
+}
+
+void QuorvaneLFO::render_or_follow (bool is_read, int num_samples) noexcept
+{
+    // A table shape's signal follows from the phase alone, so moving the phase is all that
+    // carries over. The random shapes carry their draws and glides over: they run in full.
+    if (! is_read && wave >= 0 && wave < crvl::dsp::Lfo<float>::num_table_shapes)
+    {
+        if (num_samples > 0)
+            last_phase = lfo.phase_buffer.getReadPointer (0)[num_samples - 1];
+
+        return;
+    }
+
+    render (num_samples);
+}
+
+void QuorvaneLFO::render (int num_samples) noexcept
+{
+    jassert (num_samples <= output.getNumSamples());
 
     const auto* phases = lfo.phase_buffer.getReadPointer (0);
     auto* signal = output.getWritePointer (0);
@@ -129,17 +157,6 @@ void QuorvaneLFO::process (int num_samples) noexcept
 
 void QuorvaneLFO::skip (int num_samples) noexcept
 {
-    // A table shape's signal follows from the phase alone, so moving the phase is all that
-    // carries over. The random shapes carry their draws and glides over: they run in full.
-    if (wave >= 0 && wave < crvl::dsp::Lfo<float>::num_table_shapes)
-    {
-        lfo.advance (num_samples);
-
-        if (num_samples > 0)
-            last_phase = lfo.phase_buffer.getReadPointer (0)[num_samples - 1];
-
-        return;
-    }
-
-    process (num_samples);
+    lfo.advance (num_samples);
+    render_or_follow (false, num_samples);
 }

@@ -51,6 +51,11 @@ public:
         output, which it may leave as it was. */
     void skip (int num_samples) noexcept;
 
+    /** first and second each process (if read) or skip num_samples, their phases moved
+        in one loop. */
+    static void run_pair (QuorvaneLFO& first, bool first_is_read, QuorvaneLFO& second, bool second_is_read,
+                          int num_samples) noexcept;
+
     //==============================================================================
 
     juce::AudioBuffer<float> output;      ///< channel 0 signal, channel 1 inverted signal
@@ -65,6 +70,10 @@ public:
 
 private:
     float draw_random_value() noexcept;
+
+    /** process or skip after the phases of the block are in place. */
+    void render_or_follow (bool is_read, int num_samples) noexcept;
+    void render (int num_samples) noexcept;
     int cycle_length (float rate_hz) const noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorvaneLFO)
