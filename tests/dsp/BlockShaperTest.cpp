@@ -1,7 +1,7 @@
 #include "BlockShaper.h"
 
-#include "DspTestSupport.h"
-
+#include <gtest/gtest.h>
+#include <juce_dsp/juce_dsp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,9 +12,11 @@
 namespace
 {
 using Shaper = crvl::dsp::BlockShaper;
-namespace qt = quorvane::test;
 
-float soft_clip_by_library (float x) { return x + qt::runtime::pow (x, 3.0f) / -6.0f; }
+// Called at run time: constant folding may differ from the library in the last bit.
+float tanh_by_library (float x) { static float (*volatile f) (float) = ::tanhf; return f (x); }
+float sin_by_library (float x) { static float (*volatile f) (float) = ::sinf; return f (x); }
+float soft_clip_by_library (float x) { return x + std::pow (x, 3.0f) / -6.0f; }
 float hard_clip_by_hand (float x) { return x <= -1.0f ? -1.0f : (x < 1.0f ? x : 1.0f); }
 float doubled (float x) { return 2.0f * x; }
 } // namespace
@@ -27,8 +29,8 @@ TEST (BlockShaper, EachKnownShapeStaysWithinAFewUnitsInTheLastPlaceOfTheLibrary)
     const struct { const char* name; float (*function) (float); float (*reference) (float); float tolerance; bool cubic; } cases[] {
         { "soft clip", Shaper::soft_clip, soft_clip_by_library, 2.5e-7f, true },
         { "hard clip", Shaper::hard_clip, hard_clip_by_hand, 0.0f, false },
-        { "tanh", ::tanhf, qt::runtime::tanh, 4.0e-7f, false },
-        { "sin", ::sinf, qt::runtime::sin, 4.0e-7f, false },
+        { "tanh", ::tanhf, tanh_by_library, 4.0e-7f, false },
+        { "sin", ::sinf, sin_by_library, 4.0e-7f, false },
         { "unknown: per sample", doubled, doubled, 0.0f, false },
     };
 
@@ -71,10 +73,10 @@ TEST (BlockShaper, SinBeyondItsVectorRangeAndNotANumberGoThroughTheLibrary)
         values[17] = odd;
         Shaper::apply (::sinf, values.data(), values.size());
 
-        EXPECT_EQ (values[0], qt::runtime::sin (0.5f));
+        EXPECT_EQ (values[0], sin_by_library (0.5f));
         if (std::isnan (odd))
             EXPECT_TRUE (std::isnan (values[17]));
         else
-            EXPECT_EQ (values[17], qt::runtime::sin (odd));
+            EXPECT_EQ (values[17], sin_by_library (odd));
     }
 }

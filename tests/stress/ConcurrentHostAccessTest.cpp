@@ -1,6 +1,6 @@
-// One thread plays the host's audio thread and processes blocks of every length;
-// this test's own thread is the message thread and restores states, sets parameters
-// and takes snapshots meanwhile, as a host does while it plays.
+// One thread plays the host's audio thread and processes blocks of every length at changing
+// tempos, zero included; this test's own thread is the message thread and restores states
+// (some that must change nothing), sets parameters and takes snapshots meanwhile.
 
 #include "StateRestoreCheck.h"
 
@@ -11,86 +11,56 @@
 
 namespace
 {
-constexpr double sample_rate = 48000.0;
-constexpr int max_block = 512;
-constexpr int min_blocks = 5000;
-constexpr int message_thread_steps = 3000;
-
-// A transport whose tempo the audio thread changes between blocks, zero included.
 class Transport : public juce::AudioPlayHead
 {
 public:
     juce::Optional<PositionInfo> getPosition() const override
     {
         PositionInfo position;
-        position.setBpm (bpm);
-        position.setIsPlaying (true);
+        position.setBpm (bpm.load());
         return position;
     }
 
-    double bpm = 120.0;
+    std::atomic<double> bpm { 120.0 };
 };
-
-std::vector<juce::MemoryBlock> chunks_to_restore()
-{
-    std::vector<juce::MemoryBlock> chunks;
-    QuorvaneAudioProcessor source;
-    juce::Random random (11);
-
-    auto take = [&]
-    {
-        chunks.emplace_back();
-        source.getStateInformation (chunks.back());
-    };
-
-    take();
-    for (int i = 0; i < 6; ++i)
-    {
-        for (auto* parameter : source.getParameters())
-            parameter->setValueNotifyingHost (random.nextFloat());
-        take();
-    }
-
-    // Chunks that must change nothing: cut short, and with a wrong magic number.
-    chunks.emplace_back (chunks.back().getData(), chunks.back().getSize() / 2);
-    chunks.push_back (chunks.front());
-    static_cast<char*> (chunks.back().getData())[0] ^= 1;
-    return chunks;
-}
 } // namespace
 
 TEST (ConcurrentHostAccess, BlocksStayFiniteWhileTheMessageThreadRestoresSetsAndSnapshots)
 {
-    const auto chunks = chunks_to_restore();
-    QuorvaneAudioProcessor processor;
-    processor.setPlayConfigDetails (2, 2, sample_rate, max_block);
-    Transport transport;
-    processor.setPlayHead (&transport);
+    using namespace quorvane::test;
+    std::vector<juce::MemoryBlock> chunks;
+    QuorvaneAudioProcessor source, processor;
 
+    for (int seed = 0; seed < 7; ++seed)
+    {
+        chunks.push_back (chunk_of (source));
+        randomise (source, seed);
+    }
+
+    chunks.emplace_back (chunks.back().getData(), chunks.back().getSize() / 2);
+    chunks.push_back (chunks.front());
+    static_cast<char*> (chunks.back().getData())[0] ^= 1;
+
+    Transport transport;
+    processor.setPlayConfigDetails (2, 2, 48000.0, 512);
+    processor.setPlayHead (&transport);
     std::atomic<bool> prepared { false }, message_thread_done { false };
     int blocks = 0, first_bad_block = -1;
 
     std::thread audio_thread ([&]
     {
-        processor.prepareToPlay (sample_rate, max_block);
+        processor.prepareToPlay (48000.0, 512);
         prepared = true;
-
-        juce::AudioBuffer<float> storage (2, max_block);
+        Buffer storage (2, 512);
         juce::MidiBuffer midi;
-        float phase = 0.0f;
 
-        for (; blocks < min_blocks || ! message_thread_done; ++blocks)
+        for (; blocks < 5000 || ! message_thread_done; ++blocks)
         {
-            // Strides through every length from 0 to the maximum, in a scrambled order.
-            const int length = (blocks * 97) % (max_block + 1);
-            juce::AudioBuffer<float> block (storage.getArrayOfWritePointers(), 2, length);
-
-            for (int n = 0; n < length; ++n, phase += 0.05f)
-            {
-                block.setSample (0, n, std::sin (phase));
-                block.setSample (1, n, std::cos (phase));
-            }
-            phase = std::fmod (phase, juce::MathConstants<float>::twoPi);
+            // Every length from 0 to the maximum, in a scrambled order.
+            Buffer block (storage.getArrayOfWritePointers(), 2, (blocks * 97) % 513);
+            for (int n = 0; n < block.getNumSamples(); ++n)
+                for (int channel = 0; channel < 2; ++channel)
+                    block.setSample (channel, n, std::sin (0.05f * (float) (n + 2 * channel)));
 
             {
                 // The plug-in layer holds this lock around every block.
@@ -98,13 +68,8 @@ TEST (ConcurrentHostAccess, BlocksStayFiniteWhileTheMessageThreadRestoresSetsAnd
                 processor.processBlock (block, midi);
             }
 
-            for (int channel = 0; channel < 2 && first_bad_block < 0; ++channel)
-                for (int n = 0; n < length; ++n)
-                    if (! std::isfinite (block.getSample (channel, n)))
-                    {
-                        first_bad_block = blocks;
-                        break;
-                    }
+            if (first_bad_block < 0 && ! all_finite (block))
+                first_bad_block = blocks;
 
             transport.bpm = blocks % 50 == 0 ? 0.0 : 60.0 + blocks % 140;
         }
@@ -117,28 +82,16 @@ TEST (ConcurrentHostAccess, BlocksStayFiniteWhileTheMessageThreadRestoresSetsAnd
     const auto parameters = processor.getParameters();
     int unreadable_snapshots = 0;
 
-    for (int step = 0; step < message_thread_steps; ++step)
+    for (int step = 0; step < 3000; ++step)
     {
-        switch (step % 3)
+        if (step % 3 == 0)
+            restore (processor, chunks[(size_t) random.nextInt ((int) chunks.size())]);
+        else if (step % 3 == 1)
+            parameters[random.nextInt (parameters.size())]->setValueNotifyingHost (random.nextFloat());
+        else
         {
-            case 0:
-            {
-                const auto& chunk = chunks[(size_t) random.nextInt ((int) chunks.size())];
-                processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
-                break;
-            }
-            case 1:
-                for (int i = 0; i < 5; ++i)
-                    parameters[random.nextInt (parameters.size())]->setValueNotifyingHost (random.nextFloat());
-                break;
-            default:
-            {
-                juce::MemoryBlock snapshot;
-                processor.getStateInformation (snapshot);
-                if (juce::AudioProcessor::getXmlFromBinary (snapshot.getData(), (int) snapshot.getSize()) == nullptr)
-                    ++unreadable_snapshots;
-                break;
-            }
+            const auto snapshot = chunk_of (processor);
+            unreadable_snapshots += juce::AudioProcessor::getXmlFromBinary (snapshot.getData(), (int) snapshot.getSize()) == nullptr;
         }
     }
 
@@ -146,7 +99,6 @@ TEST (ConcurrentHostAccess, BlocksStayFiniteWhileTheMessageThreadRestoresSetsAnd
     audio_thread.join();
 
     EXPECT_EQ (first_bad_block, -1) << "a block held a sample that is not finite";
-    EXPECT_GE (blocks, min_blocks);
     EXPECT_EQ (unreadable_snapshots, 0);
     EXPECT_EQ (StateRestoreCheck::parameters_out_of_range (processor).joinIntoString ("\n"), "");
 }
