@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Palette.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
@@ -59,19 +61,22 @@ public:
 private:
     juce::Typeface::Ptr typeface;
 
-    juce::Colour blue { 0xff1c91ab };
-    juce::Colour green { 0xff199143 };
-    juce::Colour yellow { 0xffccb51f };
-    juce::Colour red { 0xffd8504d };
-    juce::Colour orange { 0xffc67624 };
-    juce::Colour lime { 0xff96ca30 };
-    juce::Colour mint { 0xff4bc89a };
-    juce::Colour magenta { 0xffdd42c2 };
-    juce::Colour purple { 0xff9731c2 };
-    juce::Colour dark_grey { 0xff303030 };
-    juce::Colour light_grey { 0xffbdbdbd };
-    juce::Colour darker_grey { 0xff232323 };
-    juce::Colour darkest_grey { 0xff191919 };
+    // The look keeps its own copy of the named colours; their values live in the palette.
+    static inline const QuorvaneUITools::Palette palette_colours {};
+
+    juce::Colour blue { palette_colours.blue };
+    juce::Colour green { palette_colours.green };
+    juce::Colour yellow { palette_colours.yellow };
+    juce::Colour red { palette_colours.red };
+    juce::Colour orange { palette_colours.orange };
+    juce::Colour lime { palette_colours.lime };
+    juce::Colour mint { palette_colours.mint };
+    juce::Colour magenta { palette_colours.magenta };
+    juce::Colour purple { palette_colours.purple };
+    juce::Colour dark_grey { palette_colours.dark_grey };
+    juce::Colour light_grey { palette_colours.light_grey };
+    juce::Colour darker_grey { palette_colours.darker_grey };
+    juce::Colour darkest_grey { palette_colours.darkest_grey };
 
     std::unique_ptr<juce::Drawable> knob_back;
     std::unique_ptr<juce::Drawable> knob_front;
