@@ -47,6 +47,28 @@ juce::PropertiesFile::Options preferences_options()
     options.processLock = nullptr;
     return options;
 }
+
+// The framework reads an existing preferences file as it opens it, with none of the checks
+// a document from outside needs. A file that fails them is kept out of its sight for that
+// moment, and stays as it was: the object starts empty, and its next save replaces the file,
+// as it does one that does not read at all.
+std::unique_ptr<juce::PropertiesFile> open_preferences (const juce::PropertiesFile::Options& options)
+{
+    const auto file = options.getDefaultFile();
+    juce::MemoryBlock bytes;
+
+    if (! file.exists() || (StateDocumentChecks::read_file (file, bytes) && StateDocumentChecks::is_readable_text (bytes.getData(), bytes.getSize())))
+        return std::make_unique<juce::PropertiesFile> (options);
+
+    const auto aside = file.getSiblingFile (file.getFileName() + ".unread").getNonexistentSibling (false);
+
+    if (! file.moveFileTo (aside))
+        return std::make_unique<juce::PropertiesFile> (juce::File(), options); // read-only: nothing could be saved there anyway
+
+    auto preferences = std::make_unique<juce::PropertiesFile> (options);
+    aside.moveFileTo (file);
+    return preferences;
+}
 } // namespace
 
 QuorvaneAudioProcessor::QuorvaneAudioProcessor()
@@ -71,7 +93,7 @@ QuorvaneAudioProcessor::QuorvaneAudioProcessor()
 
     current_preset_name = "Init";
 
-    properties_file = std::make_unique<juce::PropertiesFile> (preferences_options());
+    properties_file = open_preferences (preferences_options());
 }
 
 QuorvaneAudioProcessor::~QuorvaneAudioProcessor()

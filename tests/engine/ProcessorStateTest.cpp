@@ -1,10 +1,13 @@
 // Host state and preset text, as the processor restores them. The fuzzer (tests/fuzz) and its
 // replayed inputs hold the general promises; these are the decided outcomes.
 
+#include "CraftedDocuments.h"
 #include "ProcessorRig.h"
 #include "StateDocumentChecks.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace quorvane::test;
 
@@ -41,7 +44,7 @@ TEST (ProcessorState, DocumentsAreAcceptedOrChangeNothingAlikeAsPresetTextAndAsH
     const auto preset_text = writer.parameter_state.copyState().createXml()->toString (preset_format).toStdString();
     const std::string param = "<PARAM id=\"mix_mode\" value=\"4\"/>";
 
-    const struct { const char* name; std::string text; bool accepted; } cases[] {
+    std::vector<CraftedDocument> cases {
         { "as the preset browser writes it", preset_text, true },
         { "as a snapshot writes it", state_text (writer), true },
         { "root tag in other letter case", "<QUORVANE_STATE>" + param + "</QUORVANE_STATE>", true },
@@ -51,9 +54,12 @@ TEST (ProcessorState, DocumentsAreAcceptedOrChangeNothingAlikeAsPresetTextAndAsH
         { "processing instruction inside", "<Quorvane_State>" + param + "<?x?>m</Quorvane_State>", false },
         { "attribute given twice", "<Quorvane_State><PARAM id=\"mix_mode\" value=\"4\" value=\"3\"/></Quorvane_State>", false },
         { "overlong letter in a tag", "<Quorvane_State>" + param + "<A\xc1\xb2/></Quorvane_State>", false },
+        { "overlong three-byte digit in a value", "<Quorvane_State><PARAM id=\"mix_mode\" value=\"\xe0\x80\xb4\"/></Quorvane_State>", false },
         { "cut short", "<?xml version=\"1.0\"?><Quorvane_State>" + param.substr (0, 20), false },
         { "no document", "mix_mode=4", false },
     };
+    const auto crafted = crafted_documents();
+    cases.insert (cases.end(), crafted.begin(), crafted.end());
 
     for (const auto& c : cases)
     {
@@ -155,17 +161,66 @@ TEST (ProcessorState, ValuesThatAreNoReadableNumberKeepTheCurrentValue)
     EXPECT_EQ (raw_values (processor), expected);
 }
 
+// Preferences that fail the checks read as none at all: the defaults, and the file stays as it
+// was until the next save replaces it. A good file, as the framework writes it, still reads.
 TEST (ProcessorState, PresetsFolderIsMadeWithItsParentsAndPreferencesAreReadSafely)
 {
     const auto config = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
     const auto prefs = juce::File ("~/Corvalen/Quorvane.prefs");
     config.deleteRecursively();
-    ASSERT_TRUE (prefs.create().ok() && prefs.replaceWithText ("\x01\x02 garbage <"));
 
-    QuorvaneAudioProcessor processor;
-    EXPECT_EQ (processor.presets_folder, config.getChildFile ("Audio/Presets/Corvalen/Quorvane"));
-    EXPECT_TRUE (processor.presets_folder.isDirectory());
-    EXPECT_EQ (processor.properties_file->getFile(), prefs);
-    EXPECT_EQ (processor.properties_file->getAllProperties().size(), 0);
+    {
+        QuorvaneAudioProcessor writer;
+        EXPECT_EQ (writer.presets_folder, config.getChildFile ("Audio/Presets/Corvalen/Quorvane"));
+        EXPECT_TRUE (writer.presets_folder.isDirectory());
+        writer.properties_file->setValue ("width", 1000);
+    }
+
+    const auto written = prefs.loadFileAsString();
+    const std::string open = "<PROPERTIES><VALUE name=\"width\" val=\"1000\"/>", close = "</PROPERTIES>";
+    const struct { const char* name; std::string text; } refused[] {
+        { "garbage", "\x01\x02 garbage <" },
+        { "entities", entity_expansion (4, "PROPERTIES") },
+        { "nesting", open + repeated ("<a>", 50000) + repeated ("</a>", 50000) + close },
+        { "UTF-16", std::string ("\xff\xfe<\0P\0") },
+        { "a pipe", "" },
+        { "a device", "" },
+    };
+
+    for (const auto& file : refused)
+    {
+        SCOPED_TRACE (file.name);
+        prefs.deleteFile();
+        const auto name = std::string (file.name);
+        if (name == "a pipe")
+            ASSERT_EQ (mkfifo (prefs.getFullPathName().toRawUTF8(), 0600), 0);
+        else if (name == "a device")
+            ASSERT_TRUE (juce::File ("/dev/zero").createSymbolicLink (prefs, true));
+        else
+            ASSERT_TRUE (prefs.replaceWithData (file.text.data(), file.text.size()));
+
+        // What kind of file the name is, and for a plain file what it holds.
+        const auto state = [&]
+        {
+            struct stat info {};
+            lstat (prefs.getFullPathName().toRawUTF8(), &info);
+            return std::pair { info.st_mode & S_IFMT, S_ISREG (info.st_mode) ? prefs.loadFileAsString() : juce::String() };
+        };
+
+        const auto before = state();
+        auto processor = std::make_unique<QuorvaneAudioProcessor>();
+        ASSERT_NE (processor->properties_file, nullptr);
+        EXPECT_EQ (processor->properties_file->getFile(), prefs);
+        EXPECT_EQ (processor->properties_file->getAllProperties().size(), 0);
+        EXPECT_EQ (state(), before);
+        EXPECT_EQ (prefs.getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1) << "nothing left beside it";
+
+        processor->properties_file->setValue ("height", 300);
+        processor.reset();
+        EXPECT_TRUE (prefs.loadFileAsString().contains ("\"height\" val=\"300\"")) << "the next save replaces it";
+    }
+
+    prefs.replaceWithText (written);
+    EXPECT_EQ (QuorvaneAudioProcessor().properties_file->getIntValue ("width"), 1000);
     prefs.getParentDirectory().deleteRecursively();
 }
