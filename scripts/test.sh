@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: the whole suite under AddressSanitizer and UBSan, a bounded fuzz
-# run of the host state restore, then the normal suite, whose CTest summary ends the
+# Runs every test: the whole suite under AddressSanitizer and UBSan, bounded fuzz runs
+# over the documents read from outside, then the normal suite, whose CTest summary ends the
 # output. Any failure stops the run with a non-zero exit.
 #   QUORVANE_FUZZ_SECONDS   length of the fuzz run (default 60)
 set -euo pipefail
@@ -28,7 +28,7 @@ cmake --build "$asan_dir" --parallel "$jobs"
 UBSAN_OPTIONS=print_stacktrace=1 ASAN_OPTIONS=intercept_tls_get_addr=0 LSAN_OPTIONS=print_suppressions=0 \
     ctest --test-dir "$asan_dir" --output-on-failure --parallel "$jobs" --timeout "$test_timeout"
 
-echo "== Host state fuzzing for ${fuzz_seconds} s"
+echo "== Fuzzing the documents read from outside, ${fuzz_seconds} s each"
 bash tests/fuzz/fuzz.sh "$fuzz_seconds"
 
 echo "== Test suite"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the host state fuzzer with clang and runs it through CTest: the seeds and
-# former failures once, then a bounded run of the given number of seconds.
+# Builds the fuzzers (host state, preset file, preferences file) with clang and runs them
+# through CTest: the seeds and former failures once, then a bounded run of the given
+# number of seconds each.
 #   tests/fuzz/fuzz.sh [seconds, default 60]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
