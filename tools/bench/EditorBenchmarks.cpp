@@ -1,4 +1,3 @@
-#include "BenchmarkRuntime.h"
 #include "FastestRepetition.h"
 #include "QuorvaneAudioProcessor.h"
 #include "QuorvaneAudioProcessorEditor.h"
@@ -25,7 +24,6 @@ struct RepaintRecorder : juce::CachedComponentImage
 // is the time per tick over the 60 ms period.
 void BM_EditorRefreshTick (benchmark::State& state)
 {
-    ensure_runtime();
     QuorvaneAudioProcessor processor;
     const auto width = (int) state.range (0);
     QuorvaneAudioProcessorEditor editor (processor);
@@ -70,7 +68,6 @@ BENCHMARK (BM_EditorRefreshTick)->Arg (800)->Arg (1600)->Unit (benchmark::kMicro
 // without the window.
 void BM_EditorConstruction (benchmark::State& state)
 {
-    ensure_runtime();
     QuorvaneAudioProcessor processor;
 
     for (auto _ : state)

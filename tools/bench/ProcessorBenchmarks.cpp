@@ -1,4 +1,3 @@
-#include "BenchmarkRuntime.h"
 #include "FastestRepetition.h"
 #include "QuorvaneAudioProcessor.h"
 #include "SetParameter.h"
@@ -32,7 +31,6 @@ void run_process_block (benchmark::State& state, bool worst_case)
     const auto block_size = (int) state.range (0);
     const auto sample_rate = 1000.0 * (double) state.range (1);
 
-    ensure_runtime();
     QuorvaneAudioProcessor processor;
     processor.setPlayConfigDetails (2, 2, sample_rate, block_size);
     processor.prepareToPlay (sample_rate, block_size);
