@@ -123,49 +123,65 @@ void FooterComponent::cache_presets_list()
     preset_names.sortNatural();
 }
 
-void FooterComponent::load_preset (const juce::File& file)
+bool FooterComponent::load_preset (const juce::File& file)
 {
     if (! file.existsAsFile() || file.getSize() > max_preset_file_bytes)
-        return;
+        return false;
 
     juce::MemoryBlock bytes;
     if (! file.loadFileAsData (bytes))
-        return;
+        return false;
 
     // The same checks as a host state chunk's text: a preset file is just as untrusted.
     const auto document = StateDocumentChecks::parse_document (bytes.getData(), bytes.getSize());
     auto& parameter_state = audio_processor.parameter_state;
 
     if (document == nullptr || ! document->hasTagName (parameter_state.state.getType().toString()))
-        return;
+        return false;
 
     const auto tree = juce::ValueTree::fromXml (*document);
 
     audio_processor.suspendProcessing (true);
 
-    if (audio_processor.restore_state (tree))
+    const auto restored = audio_processor.restore_state (tree);
+    if (restored)
         audio_processor.current_preset_name = file.getFileNameWithoutExtension();
 
     audio_processor.suspendProcessing (false);
+    return restored;
 }
 
 void FooterComponent::step_preset (int direction)
 {
     const auto count = preset_names.size();
-    const auto current = preset_names.indexOf (audio_processor.current_preset_name, false);
+    auto index = preset_names.indexOf (audio_processor.current_preset_name, false);
 
-    if (current < 0)
-        load_preset_named (preset_names[0]); // empty when the list is
-    else
-        load_preset_named (preset_names[(current + direction + count) % count]);
+    // An unlisted name starts at the first preset and goes on forward from there.
+    if (index < 0)
+        direction = 1;
+
+    // Past presets that fail to load, each tried once: when none loads, nothing changes.
+    for (int tried = 0; tried < count; ++tried)
+    {
+        index = (index + direction + count) % count;
+        if (load_preset (preset_file (preset_names[index])))
+            break;
+    }
+
+    name_button.setButtonText (audio_processor.current_preset_name);
 }
 
 void FooterComponent::load_preset_named (const juce::String& name)
 {
+    load_preset (preset_file (name));
+    name_button.setButtonText (audio_processor.current_preset_name);
+}
+
+juce::File FooterComponent::preset_file (const juce::String& name) const
+{
     // The extension is appended rather than swapped in, so a name with a dot of its own
     // finds its file again.
-    load_preset (audio_processor.presets_folder.getChildFile (name + "." + audio_processor.preset_extension));
-    name_button.setButtonText (audio_processor.current_preset_name);
+    return audio_processor.presets_folder.getChildFile (name + "." + audio_processor.preset_extension);
 }
 
 juce::PopupMenu FooterComponent::create_preset_menu() const

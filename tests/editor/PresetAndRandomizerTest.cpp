@@ -86,13 +86,17 @@ TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
     write_preset ("pad 2", 2);
     write_preset ("Lead", 5);
     write_preset ("Lead.v1.5", 15);
+    // A step passes over presets that fail to load.
+    write_file ("A broken", "not xml");
+    write_file ("Lead.v2", "not xml");
     footer = std::make_unique<FooterComponent> (processor);
 
     // Natural order ignoring case, 2 before 10; the current name matches exactly or not at all.
     struct Case { const char* current; const char* button; const char* expected; float delay1_time; };
     for (const auto& c : { Case { "Lead", "next", "Lead.v1.5", 15 }, Case { "Pad 10", "next", "Lead", 5 },
                            Case { "Lead", "prev", "Pad 10", 10 }, Case { "pad 2", "prev", "Lead.v1.5", 15 },
-                           Case { "Init", "prev", "Lead", 5 }, Case { "PAD 2", "next", "Lead", 5 } })
+                           Case { "Init", "prev", "Lead", 5 }, Case { "PAD 2", "next", "Lead", 5 },
+                           Case { "Lead.v1.5", "next", "pad 2", 2 } })
     {
         processor.current_preset_name = c.current;
         button (c.button).onClick();
@@ -101,9 +105,16 @@ TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
     }
 
     processor.current_preset_name = "pad 2";
-    EXPECT_EQ (presets(), "Lead|Lead.v1.5|pad 2*|Pad 10");
+    EXPECT_EQ (presets(), "A broken|Lead|Lead.v1.5|Lead.v2|pad 2*|Pad 10");
     processor.current_preset_name = "PAD 2";
-    EXPECT_EQ (presets(), "Lead|Lead.v1.5|pad 2|Pad 10");
+    EXPECT_EQ (presets(), "A broken|Lead|Lead.v1.5|Lead.v2|pad 2|Pad 10");
+
+    // None left that loads: nothing changes.
+    for (const auto* name : { "Lead", "Lead.v1.5", "pad 2", "Pad 10" })
+        ASSERT_TRUE (folder.getChildFile (juce::String (name) + ".qpst").deleteFile());
+    button ("next").onClick();
+    EXPECT_EQ (button ("").getButtonText(), "PAD 2");
+    EXPECT_EQ (value (0), 2.0f);
 }
 
 TEST_F (Footer, ARejectedFileChangesNothing)
