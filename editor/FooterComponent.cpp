@@ -118,7 +118,13 @@ void FooterComponent::cache_presets_list()
     for (const auto& entry : juce::RangedDirectoryIterator (audio_processor.presets_folder, false,
                                                             "*." + audio_processor.preset_extension,
                                                             juce::File::findFiles))
-        preset_names.add (entry.getFile().getFileNameWithoutExtension());
+    {
+        // The pattern ignores case even where file names do not; a name is listed only
+        // when loading it opens this very file.
+        const auto name = entry.getFile().getFileNameWithoutExtension();
+        if (preset_file (name) == entry.getFile())
+            preset_names.add (name);
+    }
 
     preset_names.sortNatural();
 }

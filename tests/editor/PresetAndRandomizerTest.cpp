@@ -86,9 +86,11 @@ TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
     write_preset ("pad 2", 2);
     write_preset ("Lead", 5);
     write_preset ("Lead.v1.5", 15);
-    // A step passes over presets that fail to load.
+    // A step passes over presets that fail to load; the loader's file name only is listed.
     write_file ("A broken", "not xml");
     write_file ("Lead.v2", "not xml");
+    for (const auto* name : { "Lead.QPST", "Zed.QPST" })
+        ASSERT_TRUE (folder.getChildFile (name).replaceWithText ("<Quorvane_State/>"));
     footer = std::make_unique<FooterComponent> (processor);
 
     // Natural order ignoring case, 2 before 10; the current name matches exactly or not at all.
