@@ -27,6 +27,37 @@ void init_image_button (juce::DrawableButton& button, const void* data, int size
         button.setImages (normal.get(), nullptr, pressed.get());
     }
 }
+
+// Through a temporary file that replaces the target only once complete, as the framework's
+// own XML writer does, but keeping the system's reason when a step fails.
+juce::Result write_preset_file (const juce::XmlElement& document, const juce::File& target)
+{
+    // The rename would take an empty folder of that name away.
+    if (target.isDirectory())
+        return juce::Result::fail ("A folder has that name");
+
+    juce::XmlElement::TextFormat format;
+    format.customEncoding = "UTF-8";
+    format.lineWrapLength = 60;
+    format.newLineChars = "\r\n";
+
+    const juce::TemporaryFile temporary (target);
+    {
+        juce::FileOutputStream stream (temporary.getFile());
+        if (! stream.openedOk())
+            return stream.getStatus();
+
+        document.writeTo (stream, format);
+        stream.flush(); // syncs too, so a full disk is known before the rename
+        if (stream.getStatus().failed())
+            return stream.getStatus();
+    }
+
+    if (! temporary.overwriteTargetFileWithTemporary())
+        return juce::Result::fail ("The existing file could not be replaced");
+
+    return juce::Result::ok();
+}
 } // namespace
 
 FooterComponent::FooterComponent (QuorvaneAudioProcessor& processor)
@@ -335,16 +366,27 @@ void FooterComponent::save_preset (const juce::File& chosen)
         if (const auto document = snapshot.createXml())
         {
             const auto target = chosen.withFileExtension (audio_processor.preset_extension);
-            juce::XmlElement::TextFormat format;
-            format.customEncoding = "UTF-8";
-            format.lineWrapLength = 60;
-            format.newLineChars = "\r\n";
-            document->writeTo (target, format); // a failed write still names the preset
 
-            audio_processor.current_preset_name = target.getFileNameWithoutExtension();
+            if (const auto written = write_preset_file (*document, target); written.wasOk())
+                audio_processor.current_preset_name = target.getFileNameWithoutExtension();
+            else
+                report_save_failure (target, written.getErrorMessage());
         }
     }
 
     name_button.setButtonText (audio_processor.current_preset_name);
     cache_presets_list();
+}
+
+void FooterComponent::report_save_failure (const juce::File& target, const juce::String& reason)
+{
+    const auto options = juce::MessageBoxOptions()
+                             .withIconType (juce::MessageBoxIconType::WarningIcon)
+                             .withTitle ("Save Preset")
+                             .withMessage ("\"" + target.getFileNameWithoutExtension() + "\" was not saved to "
+                                           + target.getParentDirectory().getFullPathName() + ": " + reason + ".")
+                             .withButton ("OK")
+                             .withAssociatedComponent (this);
+
+    juce::AlertWindow::showAsync (options, static_cast<juce::ModalComponentManager::Callback*> (nullptr));
 }

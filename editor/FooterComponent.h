@@ -35,7 +35,8 @@ public:
     juce::PopupMenu create_settings_menu() const;
     void settings_menu_chosen (int result);
 
-    /** What the save dialog does once the user has picked a file. */
+    /** What the save dialog does once the user has picked a file. A write that fails
+        keeps the current name and tells the user why in an alert. */
     void save_preset (const juce::File& chosen);
 
     static constexpr int save_item_id = 1;
@@ -50,6 +51,7 @@ private:
                     std::function<void (FooterComponent&, int)> handler);
     void show_save_dialog();
     void confirm_replace (const juce::File& chosen);
+    void report_save_failure (const juce::File& target, const juce::String& reason);
 
     QuorvaneAudioProcessor& audio_processor;
     juce::SharedResourcePointer<QuorvaneUITools::Palette> palette;

@@ -12,6 +12,32 @@ using namespace quorvane_test;
 
 namespace
 {
+// Without a display the desktop has no monitor, and a top-level window such as an alert
+// cannot lay itself out; this lends it one for as long as it lives.
+struct MadeUpMonitor
+{
+    MadeUpMonitor()
+    {
+        if (displays.displays.isEmpty())
+        {
+            juce::Displays::Display screen;
+            screen.totalArea = screen.userArea = { 0, 0, 1280, 800 };
+            screen.isMain = true;
+            displays.displays.add (screen);
+            added = true;
+        }
+    }
+
+    ~MadeUpMonitor()
+    {
+        if (added)
+            displays.displays.clear();
+    }
+
+    juce::Displays& displays = const_cast<juce::Displays&> (juce::Desktop::getInstance().getDisplays());
+    bool added = false;
+};
+
 struct Footer : ::testing::Test
 {
     void write_file (const juce::String& name, const std::string& text)
@@ -72,6 +98,32 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8TextAndResetKeepsItsNam
     for (const auto* typed : { "Round.qpst", "Round.txt" })
         footer->save_preset (folder.getChildFile (typed));
     EXPECT_EQ (folder.findChildFiles (juce::File::findFiles, false).size(), 1) << "the extension is forced";
+}
+
+TEST_F (Footer, AFailedSaveKeepsTheNameAndSaysWhereAndWhy)
+{
+    // Refusals that hold for root too, who writes through any permission bit.
+    ASSERT_TRUE (folder.getChildFile ("Blocked").replaceWithText ("a file, not a folder"));
+    ASSERT_TRUE (folder.getChildFile ("Taken.qpst").getChildFile ("inside").create());
+    const struct { juce::File chosen; const char* reason; } cases[] = {
+        { folder.getChildFile ("Blocked").getChildFile ("Broken"), "Not a directory" },
+        { folder.getChildFile ("Taken"), "A folder has that name" },
+    };
+
+    const MadeUpMonitor monitor;
+    processor.current_preset_name = "Kept";
+    for (const auto& c : cases)
+    {
+        footer->save_preset (c.chosen);
+        EXPECT_EQ (processor.current_preset_name, "Kept") << c.reason;
+        EXPECT_EQ (button ("").getButtonText(), "Kept") << c.reason;
+
+        const std::unique_ptr<juce::Component> alert (dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent()));
+        ASSERT_NE (alert, nullptr) << c.reason;
+        EXPECT_EQ (alert->getDescription(), "Save Preset. \"" + c.chosen.getFileName() + "\" was not saved to "
+                                                + c.chosen.getParentDirectory().getFullPathName() + ": " + c.reason + ".");
+    }
+    EXPECT_EQ (presets(), "");
 }
 
 TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
