@@ -12,30 +12,22 @@ using namespace quorvane_test;
 
 namespace
 {
-// Without a display the desktop has no monitor, and a top-level window such as an alert
-// cannot lay itself out; this lends it one for as long as it lives.
+// Without a display the desktop has no monitor and an alert cannot lay itself out:
+// this lends it one while it lives.
 struct MadeUpMonitor
 {
     MadeUpMonitor()
     {
-        if (displays.displays.isEmpty())
-        {
-            juce::Displays::Display screen;
-            screen.totalArea = screen.userArea = { 0, 0, 1280, 800 };
-            screen.isMain = true;
-            displays.displays.add (screen);
-            added = true;
-        }
-    }
-
-    ~MadeUpMonitor()
-    {
+        juce::Displays::Display screen;
+        screen.totalArea = screen.userArea = { 0, 0, 1280, 800 };
+        screen.isMain = true;
         if (added)
-            displays.displays.clear();
+            displays.displays.add (screen);
     }
+    ~MadeUpMonitor() { if (added) displays.displays.clear(); }
 
     juce::Displays& displays = const_cast<juce::Displays&> (juce::Desktop::getInstance().getDisplays());
-    bool added = false;
+    const bool added = displays.displays.isEmpty();
 };
 
 struct Footer : ::testing::Test
