@@ -27,6 +27,37 @@ void init_image_button (juce::DrawableButton& button, const void* data, int size
         button.setImages (normal.get(), nullptr, pressed.get());
     }
 }
+
+// Through a temporary file that replaces the target only once complete, as the framework's
+// own XML writer does, but keeping the system's reason when a step fails.
+juce::Result write_preset_file (const juce::XmlElement& document, const juce::File& target)
+{
+    // The rename would take an empty folder of that name away.
+    if (target.isDirectory())
+        return juce::Result::fail ("A folder has that name");
+
+    juce::XmlElement::TextFormat format;
+    format.customEncoding = "UTF-8";
+    format.lineWrapLength = 60;
+    format.newLineChars = "\r\n";
+
+    const juce::TemporaryFile temporary (target);
+    {
+        juce::FileOutputStream stream (temporary.getFile());
+        if (! stream.openedOk())
+            return stream.getStatus();
+
+        document.writeTo (stream, format);
+        stream.flush(); // syncs too, so a full disk is known before the rename
+        if (stream.getStatus().failed())
+            return stream.getStatus();
+    }
+
+    if (! temporary.overwriteTargetFileWithTemporary())
+        return juce::Result::fail ("The existing file could not be replaced");
+
+    return juce::Result::ok();
+}
 } // namespace
 
 FooterComponent::FooterComponent (QuorvaneAudioProcessor& processor)
@@ -118,54 +149,76 @@ void FooterComponent::cache_presets_list()
     for (const auto& entry : juce::RangedDirectoryIterator (audio_processor.presets_folder, false,
                                                             "*." + audio_processor.preset_extension,
                                                             juce::File::findFiles))
-        preset_names.add (entry.getFile().getFileNameWithoutExtension());
+    {
+        // The pattern ignores case even where file names do not; a name is listed only
+        // when loading it opens this very file.
+        const auto name = entry.getFile().getFileNameWithoutExtension();
+        if (preset_file (name) == entry.getFile())
+            preset_names.add (name);
+    }
 
     preset_names.sortNatural();
 }
 
-void FooterComponent::load_preset (const juce::File& file)
+bool FooterComponent::load_preset (const juce::File& file)
 {
     if (! file.existsAsFile() || file.getSize() > max_preset_file_bytes)
-        return;
+        return false;
 
     juce::MemoryBlock bytes;
     if (! file.loadFileAsData (bytes))
-        return;
+        return false;
 
     // The same checks as a host state chunk's text: a preset file is just as untrusted.
     const auto document = StateDocumentChecks::parse_document (bytes.getData(), bytes.getSize());
     auto& parameter_state = audio_processor.parameter_state;
 
     if (document == nullptr || ! document->hasTagName (parameter_state.state.getType().toString()))
-        return;
+        return false;
 
     const auto tree = juce::ValueTree::fromXml (*document);
 
     audio_processor.suspendProcessing (true);
 
-    if (audio_processor.restore_state (tree))
+    const auto restored = audio_processor.restore_state (tree);
+    if (restored)
         audio_processor.current_preset_name = file.getFileNameWithoutExtension();
 
     audio_processor.suspendProcessing (false);
+    return restored;
 }
 
 void FooterComponent::step_preset (int direction)
 {
     const auto count = preset_names.size();
-    const auto current = preset_names.indexOf (audio_processor.current_preset_name, false);
+    auto index = preset_names.indexOf (audio_processor.current_preset_name, false);
 
-    if (current < 0)
-        load_preset_named (preset_names[0]); // empty when the list is
-    else
-        load_preset_named (preset_names[(current + direction + count) % count]);
+    // An unlisted name starts at the first preset and goes on forward from there.
+    if (index < 0)
+        direction = 1;
+
+    // Past presets that fail to load, each tried once: when none loads, nothing changes.
+    for (int tried = 0; tried < count; ++tried)
+    {
+        index = (index + direction + count) % count;
+        if (load_preset (preset_file (preset_names[index])))
+            break;
+    }
+
+    name_button.setButtonText (audio_processor.current_preset_name);
 }
 
 void FooterComponent::load_preset_named (const juce::String& name)
 {
+    load_preset (preset_file (name));
+    name_button.setButtonText (audio_processor.current_preset_name);
+}
+
+juce::File FooterComponent::preset_file (const juce::String& name) const
+{
     // The extension is appended rather than swapped in, so a name with a dot of its own
     // finds its file again.
-    load_preset (audio_processor.presets_folder.getChildFile (name + "." + audio_processor.preset_extension));
-    name_button.setButtonText (audio_processor.current_preset_name);
+    return audio_processor.presets_folder.getChildFile (name + "." + audio_processor.preset_extension);
 }
 
 juce::PopupMenu FooterComponent::create_preset_menu() const
@@ -313,16 +366,27 @@ void FooterComponent::save_preset (const juce::File& chosen)
         if (const auto document = snapshot.createXml())
         {
             const auto target = chosen.withFileExtension (audio_processor.preset_extension);
-            juce::XmlElement::TextFormat format;
-            format.customEncoding = "UTF-8";
-            format.lineWrapLength = 60;
-            format.newLineChars = "\r\n";
-            document->writeTo (target, format); // a failed write still names the preset
 
-            audio_processor.current_preset_name = target.getFileNameWithoutExtension();
+            if (const auto written = write_preset_file (*document, target); written.wasOk())
+                audio_processor.current_preset_name = target.getFileNameWithoutExtension();
+            else
+                report_save_failure (target, written.getErrorMessage());
         }
     }
 
     name_button.setButtonText (audio_processor.current_preset_name);
     cache_presets_list();
+}
+
+void FooterComponent::report_save_failure (const juce::File& target, const juce::String& reason)
+{
+    const auto options = juce::MessageBoxOptions()
+                             .withIconType (juce::MessageBoxIconType::WarningIcon)
+                             .withTitle ("Save Preset")
+                             .withMessage ("\"" + target.getFileNameWithoutExtension() + "\" was not saved to "
+                                           + target.getParentDirectory().getFullPathName() + ": " + reason + ".")
+                             .withButton ("OK")
+                             .withAssociatedComponent (this);
+
+    juce::AlertWindow::showAsync (options, static_cast<juce::ModalComponentManager::Callback*> (nullptr));
 }

@@ -23,9 +23,9 @@ public:
     /** Rebuilds the list of preset names from the presets folder, in natural order. */
     void cache_presets_list();
 
-    /** Loads a preset file into the parameter state. A file that fails any check
-        changes nothing, the current preset name included. */
-    void load_preset (const juce::File& file);
+    /** Loads a preset file into the parameter state and says whether it did. A file
+        that fails any check changes nothing, the current preset name included. */
+    bool load_preset (const juce::File& file);
 
     /** The preset menu: item 1 saves, item i + 2 loads the i-th listed preset. */
     juce::PopupMenu create_preset_menu() const;
@@ -35,7 +35,8 @@ public:
     juce::PopupMenu create_settings_menu() const;
     void settings_menu_chosen (int result);
 
-    /** What the save dialog does once the user has picked a file. */
+    /** What the save dialog does once the user has picked a file. A write that fails
+        keeps the current name and tells the user why in an alert. */
     void save_preset (const juce::File& chosen);
 
     static constexpr int save_item_id = 1;
@@ -45,10 +46,12 @@ public:
 private:
     void step_preset (int direction);
     void load_preset_named (const juce::String& name);
+    juce::File preset_file (const juce::String& name) const;
     void show_menu (const juce::PopupMenu& menu, juce::Component& target, int max_columns,
                     std::function<void (FooterComponent&, int)> handler);
     void show_save_dialog();
     void confirm_replace (const juce::File& chosen);
+    void report_save_failure (const juce::File& target, const juce::String& reason);
 
     QuorvaneAudioProcessor& audio_processor;
     juce::SharedResourcePointer<QuorvaneUITools::Palette> palette;

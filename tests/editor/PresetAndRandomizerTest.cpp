@@ -12,6 +12,24 @@ using namespace quorvane_test;
 
 namespace
 {
+// Without a display the desktop has no monitor and an alert cannot lay itself out:
+// this lends it one while it lives.
+struct MadeUpMonitor
+{
+    MadeUpMonitor()
+    {
+        juce::Displays::Display screen;
+        screen.totalArea = screen.userArea = { 0, 0, 1280, 800 };
+        screen.isMain = true;
+        if (added)
+            displays.displays.add (screen);
+    }
+    ~MadeUpMonitor() { if (added) displays.displays.clear(); }
+
+    juce::Displays& displays = const_cast<juce::Displays&> (juce::Desktop::getInstance().getDisplays());
+    const bool added = displays.displays.isEmpty();
+};
+
 struct Footer : ::testing::Test
 {
     void write_file (const juce::String& name, const std::string& text)
@@ -74,6 +92,32 @@ TEST_F (Footer, SavedPresetRoundTripsEveryValueInCrLfUtf8TextAndResetKeepsItsNam
     EXPECT_EQ (folder.findChildFiles (juce::File::findFiles, false).size(), 1) << "the extension is forced";
 }
 
+TEST_F (Footer, AFailedSaveKeepsTheNameAndSaysWhereAndWhy)
+{
+    // Refusals that hold for root too, who writes through any permission bit.
+    ASSERT_TRUE (folder.getChildFile ("Blocked").replaceWithText ("a file, not a folder"));
+    ASSERT_TRUE (folder.getChildFile ("Taken.qpst").getChildFile ("inside").create());
+    const struct { juce::File chosen; const char* reason; } cases[] = {
+        { folder.getChildFile ("Blocked").getChildFile ("Broken"), "Not a directory" },
+        { folder.getChildFile ("Taken"), "A folder has that name" },
+    };
+
+    const MadeUpMonitor monitor;
+    processor.current_preset_name = "Kept";
+    for (const auto& c : cases)
+    {
+        footer->save_preset (c.chosen);
+        EXPECT_EQ (processor.current_preset_name, "Kept") << c.reason;
+        EXPECT_EQ (button ("").getButtonText(), "Kept") << c.reason;
+
+        const std::unique_ptr<juce::Component> alert (dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent()));
+        ASSERT_NE (alert, nullptr) << c.reason;
+        EXPECT_EQ (alert->getDescription(), "Save Preset. \"" + c.chosen.getFileName() + "\" was not saved to "
+                                                + c.chosen.getParentDirectory().getFullPathName() + ": " + c.reason + ".");
+    }
+    EXPECT_EQ (presets(), "");
+}
+
 TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
 {
     for (const auto* name : { "prev", "next" })
@@ -86,13 +130,19 @@ TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
     write_preset ("pad 2", 2);
     write_preset ("Lead", 5);
     write_preset ("Lead.v1.5", 15);
+    // A step passes over presets that fail to load; the loader's file name only is listed.
+    write_file ("A broken", "not xml");
+    write_file ("Lead.v2", "not xml");
+    for (const auto* name : { "Lead.QPST", "Zed.QPST" })
+        ASSERT_TRUE (folder.getChildFile (name).replaceWithText ("<Quorvane_State/>"));
     footer = std::make_unique<FooterComponent> (processor);
 
     // Natural order ignoring case, 2 before 10; the current name matches exactly or not at all.
     struct Case { const char* current; const char* button; const char* expected; float delay1_time; };
     for (const auto& c : { Case { "Lead", "next", "Lead.v1.5", 15 }, Case { "Pad 10", "next", "Lead", 5 },
                            Case { "Lead", "prev", "Pad 10", 10 }, Case { "pad 2", "prev", "Lead.v1.5", 15 },
-                           Case { "Init", "prev", "Lead", 5 }, Case { "PAD 2", "next", "Lead", 5 } })
+                           Case { "Init", "prev", "Lead", 5 }, Case { "PAD 2", "next", "Lead", 5 },
+                           Case { "Lead.v1.5", "next", "pad 2", 2 } })
     {
         processor.current_preset_name = c.current;
         button (c.button).onClick();
@@ -101,9 +151,16 @@ TEST_F (Footer, PreviousAndNextWrapInNaturalOrderAndFallBackToTheFirstPreset)
     }
 
     processor.current_preset_name = "pad 2";
-    EXPECT_EQ (presets(), "Lead|Lead.v1.5|pad 2*|Pad 10");
+    EXPECT_EQ (presets(), "A broken|Lead|Lead.v1.5|Lead.v2|pad 2*|Pad 10");
     processor.current_preset_name = "PAD 2";
-    EXPECT_EQ (presets(), "Lead|Lead.v1.5|pad 2|Pad 10");
+    EXPECT_EQ (presets(), "A broken|Lead|Lead.v1.5|Lead.v2|pad 2|Pad 10");
+
+    // None left that loads: nothing changes.
+    for (const auto* name : { "Lead", "Lead.v1.5", "pad 2", "Pad 10" })
+        ASSERT_TRUE (folder.getChildFile (juce::String (name) + ".qpst").deleteFile());
+    button ("next").onClick();
+    EXPECT_EQ (button ("").getButtonText(), "PAD 2");
+    EXPECT_EQ (value (0), 2.0f);
 }
 
 TEST_F (Footer, ARejectedFileChangesNothing)
