@@ -5,9 +5,6 @@
 
 namespace
 {
-// A state document is a few kilobytes; anything far larger is not a preset.
-constexpr juce::int64 max_preset_file_bytes = 1 << 20;
-
 std::unique_ptr<juce::Drawable> load_image (const void* data, int size)
 {
     return juce::Drawable::createFromImageData (data, (size_t) size);
@@ -162,11 +159,8 @@ void FooterComponent::cache_presets_list()
 
 bool FooterComponent::load_preset (const juce::File& file)
 {
-    if (! file.existsAsFile() || file.getSize() > max_preset_file_bytes)
-        return false;
-
     juce::MemoryBlock bytes;
-    if (! file.loadFileAsData (bytes))
+    if (! StateDocumentChecks::read_file (file, bytes))
         return false;
 
     // The same checks as a host state chunk's text: a preset file is just as untrusted.

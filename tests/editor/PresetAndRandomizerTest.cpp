@@ -8,6 +8,8 @@
 
 #include <set>
 
+#include <sys/stat.h>
+
 using namespace quorvane_test;
 
 namespace
@@ -178,6 +180,10 @@ TEST_F (Footer, ARejectedFileChangesNothing)
     folder.getChildFile ("folder.qpst").createDirectory();
     footer->load_preset (folder.getChildFile ("folder.qpst"));
     EXPECT_EQ (processor.current_preset_name, "Init");
+
+    // Opening a pipe would wait for a writer for ever.
+    ASSERT_EQ (mkfifo (folder.getChildFile ("pipe.qpst").getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_FALSE (footer->load_preset (folder.getChildFile ("pipe.qpst")));
 
     for (const auto& c : cases)
     {
