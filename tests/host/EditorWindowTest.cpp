@@ -45,13 +45,17 @@ juce::Image open_editor (const juce::StringArray& options = {})
 TEST (EditorWindow, OpensAtTheStoredSizeAndStoresWhatItClosesAt)
 {
     // The host resizes the window, keeping its shape; the plug-in stores what it closes at,
-    // and holds the host at the minimum width.
+    // and holds the host at the minimum width. A stored size beyond the 1280 x 1024 screen
+    // opens at the largest 2:1 size that fits, its corner in reach.
     store_size (600, 300);
-    const struct { juce::StringArray options; int width, height; } openings[] {
+    const struct { juce::StringArray options; int width, height, stored_width = 0, stored_height = 0; } openings[] {
         { {}, 600, 300 }, { { "--width", "1000" }, 1000, 500 }, { {}, 1000, 500 }, { { "--width", "150" }, 200, 100 },
+        { {}, 1280, 640, 16384, 8192 },
     };
     for (const auto& o : openings)
     {
+        if (o.stored_width > 0)
+            store_size (o.stored_width, o.stored_height);
         EXPECT_EQ (open_editor (o.options).getBounds(), juce::Rectangle<int> (o.width, o.height)) << o.options.joinIntoString (" ");
         EXPECT_EQ (stored_size(), "height=" + juce::String (o.height) + " width=" + juce::String (o.width));
     }
