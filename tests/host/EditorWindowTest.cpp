@@ -72,7 +72,7 @@ TEST (EditorWindow, ShowsTheGridsFrameGapsAndPanelColours)
     store_size (800, 400);
     const auto shot = open_editor();
     ASSERT_EQ (shot.getBounds(), juce::Rectangle<int> (800, 400));
-    constexpr juce::uint32 panel = 0xff191919, title = 0xff121212;
+    constexpr juce::uint32 panel = 0xff191919, title = 0xff121212, delay = 0xff4bc89a;
 
     // The frame and the gaps, then each panel's background and its title row's bare right end.
     for (const auto& [x, y] : { std::pair (0, 0), { 1, 200 }, { 400, 1 }, { 798, 100 }, { 400, 398 }, { 50, 210 }, { 700, 211 }, { 50, 316 },
@@ -82,6 +82,7 @@ TEST (EditorWindow, ShowsTheGridsFrameGapsAndPanelColours)
     const struct { int x, y; juce::uint32 argb; } points[] {
         { 5, 206, panel }, { 295, 206, panel }, { 305, 206, panel }, { 794, 206, panel }, { 5, 312, panel }, { 794, 312, panel },
         { 5, 394, panel }, { 295, 5, title }, { 494, 5, title }, { 794, 5, title }, { 145, 215, title }, { 644, 215, title },
+        { 51, 140, delay }, // the pointer of delay 1's feed knob, straight up at its default
     };
     for (const auto& p : points)
         EXPECT_EQ (shot.getPixelAt (p.x, p.y).getARGB(), p.argb) << p.x << ", " << p.y;
