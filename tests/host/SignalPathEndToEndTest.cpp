@@ -77,13 +77,21 @@ TEST (SignalPathEndToEnd, EachRoutingPlacesTheEchoesOfItsDelaysAndBypassPassesTh
         EXPECT_EQ (bypassed.getMagnitude (1, 4000 - 1), 0.0f);
     }
 
-    // Solo 1 with delay 2 repeating: it runs unheard, and its tail arrives once it is heard.
-    auto plugin = echo_rig (3);
-    HostRig::set (*plugin, { { "delay2_feed", 90.0 }, { "delay2_damp", 18000.0 } });
-    render (*plugin, 512);
-    EXPECT_EQ (echoes (render (*plugin, 4800, 0.5f), 0), std::vector<int> { delay1_at });
-    HostRig::set (*plugin, { { "mix_mode", 0.0 } });
-    EXPECT_GT (render (*plugin, 4800).getMagnitude (0, 0, 4800), 0.01f);
+    // A solo with the other delay repeating: that one runs unheard, and its tail arrives once it is heard.
+    const struct { int mix_mode; const char *unheard_feed, *unheard_damp; int heard_at; } solos[] = {
+        { 3, "delay2_feed", "delay2_damp", delay1_at }, { 4, "delay1_feed", "delay1_damp", delay2_at },
+    };
+    for (const auto& solo : solos)
+    {
+        SCOPED_TRACE ("mix_mode " + std::to_string (solo.mix_mode));
+        auto plugin = echo_rig (solo.mix_mode);
+        ASSERT_NE (plugin, nullptr);
+        HostRig::set (*plugin, { { solo.unheard_feed, 90.0 }, { solo.unheard_damp, 18000.0 } });
+        render (*plugin, 512);
+        EXPECT_EQ (echoes (render (*plugin, 4800, 0.5f), 0), std::vector<int> { solo.heard_at });
+        HostRig::set (*plugin, { { "mix_mode", 0.0 } });
+        EXPECT_GT (render (*plugin, 4800).getMagnitude (0, 0, 4800), 0.01f);
+    }
 }
 
 TEST (SignalPathEndToEnd, HostTempoDrivesASyncedLfo)
