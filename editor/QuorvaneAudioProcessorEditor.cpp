@@ -21,6 +21,25 @@ int stored_side (const juce::PropertiesFile& file, const juce::String& key, int 
     const auto value = text.getIntValue();
     return value >= 1 && value <= max_stored_side ? value : default_value;
 }
+
+// A size larger than the main display's usable area would put the resize corner out of
+// reach (and a huge one costs a huge window buffer): it becomes the largest 2:1 size
+// that fits, never below the minimum. A size that fits, or no display at all, keeps it.
+juce::Rectangle<int> fitted_to_display (juce::Rectangle<int> size, int minimum_width)
+{
+    const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
+
+    if (display == nullptr || display->userArea.isEmpty())
+        return size;
+
+    const auto area = display->userArea;
+
+    if (size.getWidth() <= area.getWidth() && size.getHeight() <= area.getHeight())
+        return size;
+
+    const auto width = juce::jmax (minimum_width, juce::jmin (area.getWidth(), 2 * area.getHeight()));
+    return { width, width / 2 };
+}
 } // namespace
 
 QuorvaneAudioProcessorEditor::QuorvaneAudioProcessorEditor (QuorvaneAudioProcessor& owner)
@@ -33,13 +52,20 @@ QuorvaneAudioProcessorEditor::QuorvaneAudioProcessorEditor (QuorvaneAudioProcess
     getConstrainer()->setFixedAspectRatio (aspect_ratio);
     getConstrainer()->setMinimumWidth (minimum_width);
 
-    // Last, so that the first layout finds the main panel in place. The stored
-    // size is taken as it stands: the constraints bind only later resizing.
+    // Last, so that the first layout finds the main panel in place. A stored size
+    // that fits the display is taken as it stands: the constraints bind only later
+    // resizing.
     if (const auto& file = audio_processor.properties_file)
-        setSize (stored_side (*file, audio_processor.width_key, design_width),
-                 stored_side (*file, audio_processor.height_key, design_height));
+    {
+        const auto size = fitted_to_display ({ stored_side (*file, audio_processor.width_key, design_width),
+                                               stored_side (*file, audio_processor.height_key, design_height) },
+                                             minimum_width);
+        setSize (size.getWidth(), size.getHeight());
+    }
     else
+    {
         setSize (design_width, design_height);
+    }
 }
 
 QuorvaneAudioProcessorEditor::~QuorvaneAudioProcessorEditor()

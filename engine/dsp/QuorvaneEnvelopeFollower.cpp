@@ -25,6 +25,12 @@ void QuorvaneEnvelopeFollower::prepare (double new_sample_rate, int maximum_bloc
 
 namespace
 {
+// The most the follower takes in as a level, +120 dB over full scale: beyond any real
+// signal, yet times the largest sensitivity still finite, and an envelope this high
+// decays in seconds like a loud one's. A level near the float maximum (or channels
+// whose sum overflows) would otherwise leave the envelope at infinity for good.
+constexpr float loudest_level = 1.0e6f;
+
 // condition ? if_true : if_false, chosen by bits rather than by a branch: on a noisy input
 // the attack/release choice is close to a coin toss, which a branch keeps mispredicting.
 double select (bool condition, double if_true, double if_false) noexcept
@@ -86,7 +92,7 @@ void follow (const std::array<QuorvaneEnvelopeFollower*, NumFollowers>& follower
         for (int channel = 0; channel < num_channels; ++channel)
             sum += std::abs (channels[channel][i]);
 
-        return static_cast<float> (static_cast<double> (sum) * channel_share);
+        return juce::jmin (static_cast<float> (static_cast<double> (sum) * channel_share), loudest_level);
     };
 
    #if defined(__SSE2__)

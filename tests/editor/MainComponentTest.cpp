@@ -2,6 +2,7 @@
 // puts every panel and control, which parameter each control follows, and what one
 // tick of the refresh timer brings to the screen.
 
+#include "BinaryData.h"
 #include "EditorTestSupport.h"
 #include "MainComponent.h"
 
@@ -46,6 +47,28 @@ juce::String bounds_of_children (juce::Component& panel)
     for (auto* child : panel.getChildren())
         bounds.add (child->getBounds().toString().replace (" ", ","));
     return bounds.joinIntoString (" ");
+}
+
+// The compiled-in picture named after a choice: "SOLO 1" is mix_solo1_svg, "ENVELOPE 1 INVERT" env1_inv_svg.
+std::unique_ptr<juce::Drawable> picture_named_after (const juce::String& prefix, const juce::String& choice)
+{
+    const auto name = prefix + choice.toLowerCase().replace ("envelope ", "env").replace ("lfo ", "lfo").replace ("solo ", "solo")
+                                   .replace (" invert", "_inv").replace (" ", "_") + "_svg";
+    int size = 0;
+    const auto* data = BinaryData::getNamedResource (name.toRawUTF8(), size);
+    return data == nullptr ? nullptr : juce::Drawable::createFromImageData (data, (size_t) size);
+}
+
+// Where a drawing covers, whatever its colour.
+juce::Image coverage_of (const juce::Drawable& drawable)
+{
+    juce::Image image (juce::Image::ARGB, 64, 32, true);
+    juce::Graphics g (image);
+    drawable.drawWithin (g, { 64.0f, 32.0f }, juce::RectanglePlacement::centred, 1.0f);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixelAt (x, y, juce::Colour::greyLevel ((float) image.getPixelAt (x, y).getAlpha() / 255.0f));
+    return image;
 }
 
 double value_of (juce::Component& control)
@@ -182,13 +205,30 @@ TEST_F (MainPanel, OneTickShowsReadOutsOfDraggedKnobsAndTheRateKnobOfTheSyncStat
 TEST_F (MainPanel, DraggingAnInvisibleSelectorStepsThroughEveryChoice)
 {
     const auto background = delay1.palette->background_colour;
-    const std::tuple<juce::Component&, juce::Slider&, const char*, int> selectors[] = {
-        { delay1, delay1.time_mod_src_slider, "delay1_time_mod_src", 9 }, { delay2, delay2.feed_mod_src_slider, "delay2_feed_mod_src", 9 },
-        { lfo2, lfo2.wave_slider, "lfo2_wave", 7 }, { master, master.mix_mode_slider, "mix_mode", 7 },
-        { master, master.distortion_type_slider, "distortion_type", 4 },
+    // Each choice shows the picture named after it, with that prefix.
+    const std::tuple<juce::Component&, juce::Slider&, const char*, int, QuorvaneUITools::IconSelector&, const char*> selectors[] = {
+        { delay1, delay1.time_mod_src_slider, "delay1_time_mod_src", 9, *delay1.time_mod_src_selector, "" },
+        { delay2, delay2.feed_mod_src_slider, "delay2_feed_mod_src", 9, *delay2.feed_mod_src_selector, "" },
+        { lfo2, lfo2.wave_slider, "lfo2_wave", 7, *lfo2.wave_selector, "wave_" },
+        { master, master.mix_mode_slider, "mix_mode", 7, *master.mix_mode_selector, "mix_" },
+        { master, master.distortion_type_slider, "distortion_type", 4, *master.distortion_type_selector, "" },
     };
-    for (auto& [panel, area, id, choices] : selectors)
+    for (auto& [panel, area, id, choices, selector, prefix] : selectors)
     {
+        const auto texts = processor.parameter_state.getParameter (id)->getAllValueStrings();
+        ASSERT_EQ (selector.icons.size(), (size_t) texts.size()) << id;
+        for (int i = 0; i < texts.size(); ++i)
+        {
+            const auto expected = picture_named_after (prefix, texts[i]);
+            ASSERT_NE (expected, nullptr) << texts[i];
+            const auto shown = coverage_of (*selector.icons[(size_t) i]), named = coverage_of (*expected);
+            bool same = true;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 64; ++x)
+                    same = same && shown.getPixelAt (x, y) == named.getPixelAt (x, y);
+            EXPECT_TRUE (same) << id << " " << texts[i];
+        }
+
         // Right from the first choice, then down from the last.
         for (const auto step : { juce::Point<float> (1, 0), juce::Point<float> (0, 1) })
         {

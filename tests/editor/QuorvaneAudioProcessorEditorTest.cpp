@@ -44,9 +44,14 @@ TEST (QuorvaneAudioProcessorEditor, OpensAtTheStoredSizeAndScalesThePanelByTheWi
             editor.setSize (stored.expected_width, stored.expected_height);
         }
 
-        // Closing stores the size as whole numbers, a sound size in place of a bad one.
-        EXPECT_EQ (prefs.getValue (processor.width_key), juce::String (stored.expected_width));
-        EXPECT_EQ (prefs.getValue (processor.height_key), juce::String (stored.expected_height));
+        // Closing stores the size as whole numbers, a sound size in place of a bad one, and
+        // writes it to disk then, not only when the processor goes.
+        juce::PropertiesFile on_disk (prefs.getFile(), {});
+        for (const auto* file : { &prefs, &on_disk })
+        {
+            EXPECT_EQ (file->getValue (processor.width_key), juce::String (stored.expected_width));
+            EXPECT_EQ (file->getValue (processor.height_key), juce::String (stored.expected_height));
+        }
     }
 
     QuorvaneAudioProcessor without_prefs;

@@ -95,6 +95,30 @@ TEST (SignalPath, NonFiniteInputIsTreatedAsSilence)
     EXPECT_TRUE (same_samples (poisoned.run (bad), clean.run (good)));
 }
 
+TEST (SignalPath, AHugeFiniteFrameLeavesTheEnvelopeModulationDecaying)
+{
+    // Envelope 1 moves delay 1's time at 10 % depth. One frame near the float maximum,
+    // then an impulse 3 s later: its echo comes when it would had the frame never been
+    // played (about 120 ms), not at the longest time.
+    const auto echo_at = [] (bool huge_frame, float sensitivity)
+    {
+        ProcessorRig rig (48000.0);
+        rig.set ({ { "mix_mode", 3.0f }, { "master_dry_wet", 100.0f }, { "delay1_feed", 0.0f }, { "env1_sens", sensitivity },
+                   { "delay1_time_mod_src", 1.0f }, { "delay1_time_mod_depth", 10.0f } });
+        rig.run (impulse (512, 0, huge_frame ? 3.4e38f : 0.0f, huge_frame ? 3.4e38f : 0.0f));
+        rig.run_silence (3 * 48000);
+        const auto out = rig.run (impulse (8192, 0));
+        int loudest = 1;
+        for (int i = 1; i < out.getNumSamples(); ++i)
+            loudest = std::abs (out.getSample (0, i)) > std::abs (out.getSample (0, loudest)) ? i : loudest;
+        return loudest;
+    };
+
+    EXPECT_NEAR (echo_at (false, 0.0f), 5761, 1);
+    for (const auto sensitivity : { 0.0f, 24.0f })
+        EXPECT_EQ (echo_at (true, sensitivity), echo_at (false, sensitivity)) << sensitivity << " dB";
+}
+
 TEST (SignalPath, ImpulseThenSilenceStaysBoundedAndDecaysAtEveryRate)
 {
     for (const double rate : { 8000.0, 22050.0, 44100.0, 96000.0, 192000.0, 768000.0 })
@@ -155,12 +179,16 @@ TEST (SignalPath, BlocksBeyondThePreparedSizeOrUnpreparedPassThroughUntouched)
     ProcessorRig rig (48000.0, 64);
     juce::MidiBuffer midi;
 
-    for (auto* processor : { &unprepared, &rig.processor })
+    // A block within the 16 spare samples of the work buffers is still processed.
+    const struct { QuorvaneAudioProcessor& processor; int length; bool untouched; } blocks[] {
+        { unprepared, 4096, true }, { rig.processor, 4096, true }, { rig.processor, 64 + 17, true }, { rig.processor, 64 + 16, false },
+    };
+    for (const auto& block : blocks)
     {
-        const auto input = noise (4096, 7);
+        const auto input = noise (block.length, 7);
         auto buffer = input;
-        processor->processBlock (buffer, midi);
-        EXPECT_TRUE (same_samples (buffer, input));
+        block.processor.processBlock (buffer, midi);
+        EXPECT_EQ (same_samples (buffer, input), block.untouched) << block.length;
     }
 }
 

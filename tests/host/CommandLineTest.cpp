@@ -174,6 +174,7 @@ TEST_F (CommandLineTest, RefusesBadInputWithOneLineAndWritesNothing)
         { render_with ({ "--block", "0" }), usage, "--block takes" },
         { render_with ({ "--block", "0x10" }), usage, "--block takes" },
         { render_with ({ "--rate", "4000" }), usage, "--rate takes" },
+        { render_with ({ "--rate", "768001" }), usage, "--rate takes" },
         { render_with ({ "--rate", "44100.5" }), usage, "--rate takes a whole sample rate" },
         { render_with ({ "--bpm", "0" }), usage, "--bpm takes" },
         { render_with ({ "--frobnicate" }), usage, "unknown option '--frobnicate'" },

@@ -77,27 +77,35 @@ TEST (SignalPathEndToEnd, EachRoutingPlacesTheEchoesOfItsDelaysAndBypassPassesTh
         EXPECT_EQ (bypassed.getMagnitude (1, 4000 - 1), 0.0f);
     }
 
-    // Solo 1 with delay 2 repeating: it runs unheard, and its tail arrives once it is heard.
-    auto plugin = echo_rig (3);
-    HostRig::set (*plugin, { { "delay2_feed", 90.0 }, { "delay2_damp", 18000.0 } });
-    render (*plugin, 512);
-    EXPECT_EQ (echoes (render (*plugin, 4800, 0.5f), 0), std::vector<int> { delay1_at });
-    HostRig::set (*plugin, { { "mix_mode", 0.0 } });
-    EXPECT_GT (render (*plugin, 4800).getMagnitude (0, 0, 4800), 0.01f);
+    // A solo with the other delay repeating: that one runs unheard, and its tail arrives once it is heard.
+    const struct { int mix_mode; const char *unheard_feed, *unheard_damp; int heard_at; } solos[] = {
+        { 3, "delay2_feed", "delay2_damp", delay1_at }, { 4, "delay1_feed", "delay1_damp", delay2_at },
+    };
+    for (const auto& solo : solos)
+    {
+        SCOPED_TRACE ("mix_mode " + std::to_string (solo.mix_mode));
+        auto plugin = echo_rig (solo.mix_mode);
+        ASSERT_NE (plugin, nullptr);
+        HostRig::set (*plugin, { { solo.unheard_feed, 90.0 }, { solo.unheard_damp, 18000.0 } });
+        render (*plugin, 512);
+        EXPECT_EQ (echoes (render (*plugin, 4800, 0.5f), 0), std::vector<int> { solo.heard_at });
+        HostRig::set (*plugin, { { "mix_mode", 0.0 } });
+        EXPECT_GT (render (*plugin, 4800).getMagnitude (0, 0, 4800), 0.01f);
+    }
 }
 
 TEST (SignalPathEndToEnd, HostTempoDrivesASyncedLfo)
 {
     // A square LFO swings delay 1's feedback between 0 and 1 on a 1 ms loop that a
     // quiet 1 kHz tone fills in phase, so the level jumps at every half cycle.
-    const auto mean_cycle = [] (double bpm)
+    const auto mean_cycle = [] (std::optional<double> bpm, double synced_rate)
     {
         auto plugin = HostRig::load (rate);
         EXPECT_NE (plugin, nullptr);
         plugin->play_head.bpm = bpm;
         HostRig::set (*plugin, { { "mix_mode", 3.0 }, { "master_dry_wet", 100.0 }, { "delay1_time", 1.0 }, { "delay1_feed", 50.0 },
                                  { "delay1_feed_mod_src", 5.0 }, { "delay1_feed_mod_depth", 100.0 }, { "lfo1_wave", 1.0 },
-                                 { "lfo1_sync", 1.0 }, { "lfo1_synced_rate", 8.0 } }); // "1/4"
+                                 { "lfo1_sync", 1.0 }, { "lfo1_synced_rate", synced_rate } });
 
         const int length = (int) rate * 4, window = 480;
         juce::AudioBuffer<float> out (2, length);
@@ -119,7 +127,11 @@ TEST (SignalPathEndToEnd, HostTempoDrivesASyncedLfo)
         return rises.size() < 2 ? 0.0 : (double) (rises.back() - rises.front()) / (double) (rises.size() - 1);
     };
 
-    // "1/4" is four cycles a bar: 2 Hz at 120 BPM, 1 Hz at 60 BPM.
-    EXPECT_NEAR (mean_cycle (120.0), rate / 2.0, 0.03 * rate);
-    EXPECT_NEAR (mean_cycle (60.0), rate, 0.03 * rate);
+    // "1/4" is four cycles a bar: 2 Hz at 120 BPM, 1 Hz at 60 BPM. A tempo of 0, or none,
+    // counts as 1 BPM: "1/128D", 192 cycles a bar, is then 0.8 Hz.
+    const struct { std::optional<double> bpm; double synced_rate, cycle; } tempos[] = {
+        { 120.0, 8.0, rate / 2.0 }, { 60.0, 8.0, rate }, { 0.0, 22.0, rate / 0.8 }, { std::nullopt, 22.0, rate / 0.8 },
+    };
+    for (const auto& tempo : tempos)
+        EXPECT_NEAR (mean_cycle (tempo.bpm, tempo.synced_rate), tempo.cycle, 0.03 * tempo.cycle) << tempo.bpm.value_or (-1.0);
 }
