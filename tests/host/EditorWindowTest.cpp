@@ -1,7 +1,9 @@
 // The plug-in's editor in a real window on an X display, through the command-line
 // host: its size and the preferences file across openings, and what the display
-// shows. Runs under Xvfb (see CMakeLists.txt); TestMain gives it a home of its own.
+// shows; then two instances' editors in this process, through the host layer.
+// Runs under Xvfb (see CMakeLists.txt); TestMain gives it a home of its own.
 
+#include "EditorWindow.h"
 #include "HostRig.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +29,16 @@ juce::String stored_size()
         values.add (value->getStringAttribute ("name") + "=" + value->getStringAttribute ("val"));
     values.sort (false);
     return values.joinIntoString (" ");
+}
+
+// How many pixels of the area differ between two shots of the same window.
+int pixels_changed (const juce::Image& before, const juce::Image& after, juce::Rectangle<int> area)
+{
+    int changed = 0;
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            changed += before.getPixelAt (x, y) != after.getPixelAt (x, y) ? 1 : 0;
+    return changed;
 }
 
 // Opens the editor once, through the host, and gives what it showed.
@@ -86,4 +98,56 @@ TEST (EditorWindow, ShowsTheGridsFrameGapsAndPanelColours)
     };
     for (const auto& p : points)
         EXPECT_EQ (shot.getPixelAt (p.x, p.y).getARGB(), p.argb) << p.x << ", " << p.y;
+}
+
+TEST (EditorWindow, KeepsPaintingAndTakingTheMouseWhenAnotherInstancesEditorCloses)
+{
+    // Two instances in one process, as a DAW holds them, and the framework's hosting hands both
+    // editors one run loop, as a DAW does. Closing one editor must leave the other working: JUCE
+    // 7.0.5's VST 3 client drops the other's run-loop registration too unless patched (issue 20,
+    // cmake/PatchJucePluginClient.cmake), and the other editor then neither paints nor takes input.
+    store_size (800, 400);
+    juce::String error;
+    ASSERT_TRUE (EditorWindow::display_available (error)) << error;
+    const std::unique_ptr<HostedPlugin> plugins[] { HostRig::load(), HostRig::load() };
+    ASSERT_TRUE (plugins[0] != nullptr && plugins[1] != nullptr);
+
+    // The first delay's time knob at the design size; dragged upwards, it turns up.
+    const juce::Rectangle<int> knob (27, 34, 50, 50);
+    constexpr int settle_ms = 600, still_interval_ms = 150, still_max_ms = 10000;
+
+    for (const auto closing : { 0, 1 })
+    {
+        const auto staying = 1 - closing;
+        SCOPED_TRACE ("editor " + std::to_string (closing + 1) + " of 2 closed");
+        std::unique_ptr<EditorWindow> windows[2];
+        for (int i = 0; i < 2; ++i)
+        {
+            windows[i] = EditorWindow::open (*plugins[i], error);
+            ASSERT_NE (windows[i], nullptr) << error;
+            windows[i]->setTopLeftPosition (0, 450 * i); // one above the other, both in full view
+        }
+        EditorWindow::run_messages (settle_ms);
+        windows[closing].reset();
+        EditorWindow::run_messages (settle_ms);
+
+        auto& window = *windows[staying];
+        auto* const found = plugins[staying]->find_parameter ("delay1_time");
+        ASSERT_NE (found, nullptr);
+        auto& time = *found;
+
+        // The host turns the knob to its least, as automation does: the editor shows it.
+        ASSERT_GT (time.value(), time.minimum);
+        const auto before = window.capture_when_still (still_interval_ms, still_max_ms);
+        ASSERT_TRUE (time.set_value (time.minimum).wasOk());
+        const auto after = window.capture_when_still (still_interval_ms, still_max_ms);
+        EXPECT_GT (pixels_changed (before, after, knob), 0) << "the editor did not repaint the knob that the host turned";
+
+        // A drag upwards on the knob turns it up again.
+        ASSERT_TRUE (window.drag (knob.getCentre(), knob.getCentre().translated (0, -100), 30, 16));
+        EditorWindow::run_messages (settle_ms);
+        EXPECT_GT (time.value(), time.minimum) << "the drag did not reach the knob";
+
+        ASSERT_TRUE (time.set_value (time.default_value).wasOk());
+    }
 }
