@@ -1,81 +1,58 @@
-# Builds the plug-in's VST 3 client from a patched copy of Debian's juce_audio_plugin_client.
+# Builds the plug-in's VST 3 client from a copy of Debian's juce_audio_plugin_client with
+# juce_audio_plugin_client.patch applied. Two faults of JUCE 7.0.5's wrapper are mended there:
 #
-# Why: JUCE 7.0.5's VST 3 client on Linux keeps the host's run loops in a std::multiset, one entry
-# for each open editor, and erases a closing editor's run loop by value, which removes the entries
-# of every editor. Hosts hand all editors one run loop, so when one editor of two closes, the
-# editors that stay lose their event and timer dispatch: they stop repainting and ignore the mouse
-# (issue 20; the test is EditorWindow.KeepsPaintingAndTakingTheMouseWhenAnotherInstancesEditorCloses
-# in tests/host/EditorWindowTest.cpp). Later JUCE releases erase a single entry, found with find();
-# the patch below is that change.
+# - Editors freezing. On Linux it keeps the host's run loops in a std::multiset, one entry for
+#   each open editor, and erases a closing editor's run loop by value, which removes the entries
+#   of every editor. Hosts hand all editors one run loop, so when one editor of two closes, the
+#   other loses its event and timer dispatch: it stops repainting and ignores the mouse. Later
+#   JUCE releases erase a single entry, found with find(); the patch does the same.
+# - A damaged host state chunk. The wrapper trusts the size of its own private data at the end
+#   of the chunk, and reads that data with a value tree reader that trusts every count in it: a
+#   project file can make it read outside the chunk, recurse past the stack or allocate without
+#   bound. The patch restores nothing from a chunk whose private data does not fit in it, and
+#   reads only private data of the small, plain form the wrapper writes.
 #
-# Delete this file and its include() in CMakeLists.txt once the framework the build finds has the
-# fix: the replacement then stops matching and configuring fails here, which is the reminder.
-#
-# Included after juce_add_plugin (Quorvane). Only the copy in the build tree is patched; the
-# installed framework and every other module stay as Debian ships them. Each configure brings the
-# copy up to date, and a change to the installed wrapper makes the build configure again.
+# Delete this file, the patch and the include() in CMakeLists.txt once the framework the build
+# finds has both mends: the patch then no longer applies and configuring fails here, which is the
+# reminder. Only the copy in the build tree is patched; the installed framework and every other
+# module stay as Debian ships them. Included after juce_add_plugin (Quorvane).
 
 if(NOT TARGET Quorvane OR NOT TARGET Quorvane_VST3)
     message(FATAL_ERROR "Include PatchJucePluginClient.cmake after juce_add_plugin (Quorvane)")
 endif()
 
+find_program(QUORVANE_PATCH_PROGRAM patch REQUIRED)
+
 set(_juce_client_source "${JUCE_MODULES_DIR}/juce_audio_plugin_client")
 set(_juce_client_copies "${CMAKE_BINARY_DIR}/juce-patched")
 set(_juce_client_copy "${_juce_client_copies}/juce_audio_plugin_client")
+set(_juce_client_staging "${CMAKE_BINARY_DIR}/juce-patched-staging")
 set(_juce_client_wrapper "VST3/juce_VST3_Wrapper.cpp")
+set(_juce_client_patch "${CMAKE_CURRENT_LIST_DIR}/juce_audio_plugin_client.patch")
 
 if(NOT EXISTS "${_juce_client_source}/${_juce_client_wrapper}")
     message(FATAL_ERROR "No ${_juce_client_source}/${_juce_client_wrapper} to patch: is juce-modules-source installed?")
 endif()
 
-# Timestamps are kept, so files already copied are not copied again. The wrapper is written below.
-file(COPY "${_juce_client_source}/" DESTINATION "${_juce_client_copy}"
-     PATTERN "juce_VST3_Wrapper.cpp" EXCLUDE)
+# Timestamps are kept, so files already copied are not copied again. The wrapper is patched apart.
+file(COPY "${_juce_client_source}/" DESTINATION "${_juce_client_copy}" PATTERN "juce_VST3_Wrapper.cpp" EXCLUDE)
 
-# A change within one line.
-set(_juce_client_faulty "refreshAttachedEventLoop ([this, runLoop] { hostRunLoops.erase (runLoop); });")
-set(_juce_client_fixed "refreshAttachedEventLoop ([this, runLoop] { if (const auto it = hostRunLoops.find (runLoop); it != hostRunLoops.end()) hostRunLoops.erase (it); });")
+file(REMOVE_RECURSE "${_juce_client_staging}")
+file(COPY "${_juce_client_source}/${_juce_client_wrapper}" DESTINATION "${_juce_client_staging}/VST3")
+execute_process(COMMAND "${QUORVANE_PATCH_PROGRAM}" --batch --forward --silent -p1 -d "${_juce_client_staging}" -i "${_juce_client_patch}"
+                RESULT_VARIABLE _juce_client_result OUTPUT_VARIABLE _juce_client_output ERROR_VARIABLE _juce_client_output)
 
-file(READ "${_juce_client_source}/${_juce_client_wrapper}" _juce_client_text)
-string(FIND "${_juce_client_text}" "${_juce_client_faulty}" _juce_client_first)
-string(FIND "${_juce_client_text}" "${_juce_client_faulty}" _juce_client_last REVERSE)
-
-if(_juce_client_first EQUAL -1 OR NOT _juce_client_first EQUAL _juce_client_last)
-    message(FATAL_ERROR
-        "The run-loop fix for ${_juce_client_source}/${_juce_client_wrapper} no longer applies: "
-        "its faulty line is not there exactly once. If this JUCE already erases a single run-loop "
-        "registration, delete cmake/PatchJucePluginClient.cmake and its include() in CMakeLists.txt.")
+if(NOT _juce_client_result EQUAL 0)
+    message(FATAL_ERROR "${_juce_client_patch} no longer applies to ${_juce_client_source}: ${_juce_client_output}"
+                        "If this JUCE has the mends the patch carries, delete the patch, cmake/PatchJucePluginClient.cmake "
+                        "and its include() in CMakeLists.txt.")
 endif()
 
-# CMake reads text without its carriage returns. The framework's file ends every line with CRLF;
-# the copy does too, so that it differs from the original in that one line only.
-file(SIZE "${_juce_client_source}/${_juce_client_wrapper}" _juce_client_size)
-string(LENGTH "${_juce_client_text}" _juce_client_length)
-string(REPLACE "\n" "" _juce_client_joined "${_juce_client_text}")
-string(LENGTH "${_juce_client_joined}" _juce_client_joined_length)
-math(EXPR _juce_client_lines "${_juce_client_length} - ${_juce_client_joined_length}")
-math(EXPR _juce_client_returns "${_juce_client_size} - ${_juce_client_length}")
+# Replaced only when it changes, so that a reconfigure does not rebuild the plug-in.
+file(COPY_FILE "${_juce_client_staging}/${_juce_client_wrapper}" "${_juce_client_copy}/${_juce_client_wrapper}" ONLY_IF_DIFFERENT)
+file(REMOVE_RECURSE "${_juce_client_staging}")
 
-string(REPLACE "${_juce_client_faulty}" "${_juce_client_fixed}" _juce_client_text "${_juce_client_text}")
-
-if(_juce_client_returns EQUAL _juce_client_lines)
-    string(REPLACE "\n" "\r\n" _juce_client_text "${_juce_client_text}")
-elseif(NOT _juce_client_returns EQUAL 0)
-    message(FATAL_ERROR "${_juce_client_source}/${_juce_client_wrapper} mixes line ends: patch its copy another way")
-endif()
-
-# Written only when it changes, so that a reconfigure does not rebuild the plug-in.
-set(_juce_client_target_file "${_juce_client_copy}/${_juce_client_wrapper}")
-set(_juce_client_old_hash "")
-if(EXISTS "${_juce_client_target_file}")
-    file(SHA256 "${_juce_client_target_file}" _juce_client_old_hash)
-endif()
-string(SHA256 _juce_client_new_hash "${_juce_client_text}")
-if(NOT _juce_client_old_hash STREQUAL _juce_client_new_hash)
-    file(WRITE "${_juce_client_target_file}" "${_juce_client_text}")
-endif()
-
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_juce_client_source}/${_juce_client_wrapper}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_juce_client_source}/${_juce_client_wrapper}" "${_juce_client_patch}")
 
 # JUCE's CMake gives each plug-in format (and the shared utilities) an interface target whose
 # sources lie in the module; the plug-in's targets compile them. Point them at the copy.

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential g++ cmake ninja-build pkg-config
+  build-essential g++ cmake ninja-build pkg-config patch
   juce-modules-source juce-tools
   libgtest-dev googletest libbenchmark-dev
   libhwy-dev

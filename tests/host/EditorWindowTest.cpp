@@ -104,8 +104,8 @@ TEST (EditorWindow, KeepsPaintingAndTakingTheMouseWhenAnotherInstancesEditorClos
 {
     // Two instances in one process, as a DAW holds them, and the framework's hosting hands both
     // editors one run loop, as a DAW does. Closing one editor must leave the other working: JUCE
-    // 7.0.5's VST 3 client drops the other's run-loop registration too unless patched (issue 20,
-    // cmake/PatchJucePluginClient.cmake), and the other editor then neither paints nor takes input.
+    // 7.0.5's VST 3 client drops the other's run-loop registration too unless patched
+    // (cmake/PatchJucePluginClient.cmake), and the other editor then neither paints nor takes input.
     store_size (800, 400);
     juce::String error;
     ASSERT_TRUE (EditorWindow::display_available (error)) << error;
