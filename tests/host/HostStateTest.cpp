@@ -80,3 +80,53 @@ TEST (HostState, RestoresEveryValueAndTheBypassIntoASecondInstanceAndRefusesBadS
     ASSERT_TRUE (fresh->restore_state_file (file).wasOk());
     EXPECT_EQ (values_of (*fresh), expected);
 }
+
+// The framework's private data ends each component chunk: its size, then a marker. A project file
+// may hold any bytes there; none may read outside the chunk or past the stack. A size that does
+// not fit restores nothing; data other than the small tree the framework writes is left unread,
+// and the state before it restores.
+TEST (HostState, ADamagedTrailerIsNeverReadOutsideTheChunkOrPastTheStack)
+{
+    const std::string text = "<Quorvane_State><PARAM id=\"mix_mode\" value=\"4\"/></Quorvane_State>";
+    juce::MemoryOutputStream state;
+    state.writeInt (0x21324356);
+    state.writeInt ((int) text.size());
+    state.write (text.data(), text.size());
+    state.writeByte (0);
+
+    const auto tree = [] (int depth, int children)
+    {
+        juce::MemoryOutputStream out;
+        for (int level = 0; level < depth; ++level)
+        {
+            out.writeString ("JUCEPrivateData");
+            out.writeCompressedInt (0);
+            out.writeCompressedInt (level + 1 < depth ? 1 : children);
+        }
+        return out.getMemoryBlock();
+    };
+
+    const struct { const char* name; juce::MemoryBlock data; juce::int64 size_offset; bool restores; } cases[] {
+        { "a size past the chunk", tree (1, 0), (juce::int64) 1 << 40, false },
+        { "a size just past the chunk", tree (1, 0), (juce::int64) state.getDataSize() + 9, false },
+        { "nested 200000 deep", tree (200000, 0), 0, true },
+        { "a billion children", tree (1, 1 << 30), 0, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        juce::MemoryOutputStream chunk;
+        chunk << state.getMemoryBlock();
+        chunk.writeInt64 (0);
+        chunk << c.data;
+        chunk.writeInt64 ((juce::int64) c.data.getSize() + c.size_offset);
+        chunk << "JUCEPrivateData";
+
+        auto plugin = HostRig::load();
+        ASSERT_NE (plugin, nullptr);
+        EXPECT_TRUE (plugin->restore_state (HostState::with_component_chunk ({}, chunk.getMemoryBlock())).wasOk());
+        EXPECT_EQ (plugin->find_parameter ("mix_mode")->value(), c.restores ? 4.0 : 0.0);
+        EXPECT_EQ (plugin->parameters()[35].value(), 0.0) << "the bypass stays off";
+    }
+}
