@@ -1,5 +1,7 @@
 #include "StateDocumentChecks.h"
 
+#include "PlainXmlScan.h"
+
 #include <cmath>
 #include <limits>
 #include <regex>
@@ -53,237 +55,6 @@ bool is_well_formed_utf8 (const juce::uint8* text, size_t length)
 
     return true;
 }
-
-/* One pass over a document that accepts only the plain XML the plug-in writes, read
-   exactly as the framework's parser reads it. That parser expands entities declared in
-   a DOCTYPE without limit, loads the files a DOCTYPE names, recurses once per level of
-   nesting, and goes round for ever on a processing instruction inside an element: none
-   of those reach it. */
-class PlainXmlScan
-{
-public:
-    explicit PlainXmlScan (std::string_view document) : text (document) {}
-
-    bool accepts()
-    {
-        skip_space();
-
-        if (starts_with ("<?xml") && ! skip_past ("?>"))
-            return false;
-
-        int depth = 0;
-        bool has_root = false;
-
-        while (pos < text.size())
-        {
-            const auto c = text[pos];
-
-            if (c == '&')
-            {
-                if (depth == 0 || ! read_reference())
-                    return false;
-            }
-            else if (c != '<')
-            {
-                if (depth == 0 && ! is_space (c))
-                    return false;
-                ++pos;
-            }
-            else if (starts_with ("<!--"))
-            {
-                pos += 4;
-                if (! skip_past ("-->"))
-                    return false;
-            }
-            else if (starts_with ("<![CDATA["))
-            {
-                if (depth == 0 || ! skip_past ("]]>"))
-                    return false;
-            }
-            else if (starts_with ("</"))
-            {
-                pos += 2;
-                if (depth == 0 || ! read_name() || (skip_space(), ! skip ('>')))
-                    return false;
-                --depth;
-            }
-            else
-            {
-                // One root; a DOCTYPE, a processing instruction or a stray '<' has no name.
-                bool empty = false;
-                if ((has_root && depth == 0) || ! read_start_tag (empty))
-                    return false;
-
-                has_root = true;
-                depth += empty ? 0 : 1;
-
-                if (depth > max_depth || parts > max_parts)
-                    return false;
-            }
-        }
-
-        return has_root && depth == 0;
-    }
-
-private:
-    // A state document's root and its parameters; the preferences' root and its values.
-    static constexpr int max_depth = 2;
-    // Elements, attributes and references together: ten times what a state document
-    // holds. The framework's reader looks attributes up one by one and grows a value by
-    // one reference at a time, so each part costs time in proportion to the others.
-    static constexpr int max_parts = 1024;
-    // The plug-in's values are numbers. The framework writes each non-ASCII character of a
-    // value as a reference and reads one back by copying the value so far.
-    static constexpr size_t max_value_bytes = 256;
-
-    static bool is_space (char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-    // The framework's name characters, with any non-ASCII letter left to it to judge.
-    static bool is_name_char (char c)
-    {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '_' || c == '-' || c == ':' || c == '.' || (unsigned char) c >= 0x80;
-    }
-
-    bool starts_with (std::string_view prefix) const { return text.substr (pos, prefix.size()) == prefix; }
-
-    bool skip (char c)
-    {
-        if (pos >= text.size() || text[pos] != c)
-            return false;
-        ++pos;
-        return true;
-    }
-
-    bool skip_space()
-    {
-        const auto start = pos;
-        while (pos < text.size() && is_space (text[pos]))
-            ++pos;
-        return pos > start;
-    }
-
-    bool skip_past (std::string_view end)
-    {
-        const auto found = text.find (end, pos);
-        if (found == std::string_view::npos)
-            return false;
-        pos = found + end.size();
-        return true;
-    }
-
-    bool read_name()
-    {
-        const auto start = pos;
-        while (pos < text.size() && is_name_char (text[pos]))
-            ++pos;
-        return pos > start;
-    }
-
-    // At '<': a name, then attributes each after a space, then '>' or "/>".
-    bool read_start_tag (bool& empty)
-    {
-        ++pos;
-        if (! read_name())
-            return false;
-
-        ++parts;
-
-        for (;;)
-        {
-            const auto spaced = skip_space();
-
-            if (starts_with ("/>") || starts_with (">"))
-            {
-                empty = text[pos] == '/';
-                pos += empty ? 2 : 1;
-                return true;
-            }
-
-            if (! spaced || ! read_name())
-                return false;
-
-            ++parts;
-            skip_space();
-            if (! skip ('='))
-                return false;
-
-            skip_space();
-            if (! read_quoted())
-                return false;
-        }
-    }
-
-    bool read_quoted()
-    {
-        if (pos >= text.size() || (text[pos] != '"' && text[pos] != '\''))
-            return false;
-
-        const auto quote = text[pos++];
-        const auto start = pos;
-
-        while (pos < text.size() && pos - start <= max_value_bytes)
-        {
-            const auto c = text[pos];
-
-            if (c == quote)
-            {
-                ++pos;
-                return true;
-            }
-
-            if (c == '<' || (c == '&' && ! read_reference()))
-                return false;
-
-            if (c != '&')
-                ++pos;
-        }
-
-        return false;
-    }
-
-    // At '&': one of the five predefined entities, or a character reference to a character
-    // the framework can hold and write back. Its writer spells every other character so.
-    bool read_reference()
-    {
-        ++parts;
-
-        for (const std::string_view entity : { "&amp;", "&lt;", "&gt;", "&quot;", "&apos;" })
-        {
-            if (starts_with (entity))
-            {
-                pos += entity.size();
-                return parts <= max_parts;
-            }
-        }
-
-        if (! starts_with ("&#"))
-            return false;
-
-        pos += 2;
-        const auto hex = skip ('x');
-        const auto max_digits = hex ? 6 : 7; // enough for the last code point
-        juce::uint32 code = 0;
-        int digits = 0;
-
-        for (; pos < text.size() && text[pos] != ';'; ++pos)
-        {
-            const auto digit = hex ? juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) text[pos])
-                                   : (text[pos] >= '0' && text[pos] <= '9' ? text[pos] - '0' : -1);
-
-            if (digit < 0 || ++digits > max_digits)
-                return false;
-
-            code = code * (hex ? 16u : 10u) + (juce::uint32) digit;
-        }
-
-        return parts <= max_parts && digits > 0 && skip (';') && code > 0 && code <= 0x10ffff && ! (code >= 0xd800 && code <= 0xdfff);
-    }
-
-    std::string_view text;
-    size_t pos = 0;
-    int parts = 0;
-};
 } // namespace
 
 std::unique_ptr<juce::XmlElement> StateDocumentChecks::parse_document (const void* data, size_t size_in_bytes)
@@ -310,7 +81,7 @@ std::unique_ptr<juce::XmlElement> StateDocumentChecks::parse_document (const voi
 }
 
 // The framework's UTF-8 decoder steps past the end of the data to finish a truncated
-// sequence; its parser is guarded above.
+// sequence; its parser is kept from what it cannot bound by the scan.
 bool StateDocumentChecks::is_readable_text (const void* data, size_t size_in_bytes)
 {
     const auto* text = static_cast<const juce::uint8*> (data);
@@ -326,7 +97,7 @@ bool StateDocumentChecks::is_readable_text (const void* data, size_t size_in_byt
     if (document.substr (0, 3) == "\xef\xbb\xbf")
         document.remove_prefix (3);
 
-    return PlainXmlScan (document).accepts();
+    return PlainXmlScan::accepts (document);
 }
 
 bool StateDocumentChecks::read_file (const juce::File& file, juce::MemoryBlock& bytes)
