@@ -8,7 +8,7 @@
     file, the preferences file) is one it may hand to the framework: the framework reads it
     without looping, recursing without bound or reading past the data, and a snapshot of
     what it restores reads back as that same state.
-    Pure functions, any thread but the audio thread (they allocate). */
+    Any thread but the audio thread (they allocate; read_file reads the disk). */
 class StateDocumentChecks
 {
 public:

@@ -1,28 +1,16 @@
 #include "CraftedDocuments.h"
-#include "QuorvaneAudioProcessor.h"
+#include "ProcessorRig.h"
 
 #include <benchmark/benchmark.h>
 
 namespace
 {
-// A host state chunk around a document's text, as the processor writes one.
-juce::MemoryBlock chunk_of (const std::string& text)
-{
-    juce::MemoryBlock chunk;
-    juce::MemoryOutputStream out (chunk, false);
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.size());
-    out.write (text.data(), text.size());
-    out.writeByte (0);
-    return chunk;
-}
-
 // Each crafted document restored as host state into a live processor, which keeps
 // the defaults' state between runs. The worst must stay well under 50 ms.
 void RestoreCraftedDocument (benchmark::State& state)
 {
     const auto document = quorvane::test::crafted_documents()[(size_t) state.range (0)];
-    const auto chunk = chunk_of (document.text);
+    const auto chunk = quorvane::test::chunk_of (document.text);
     state.SetLabel (document.name);
     QuorvaneAudioProcessor processor;
     const auto defaults = processor.parameter_state.copyState();
